@@ -1,0 +1,90 @@
+#include "host/extract_options.h"
+
+#include <QCommandLineParser>
+
+namespace
+{
+bool to_int(const QString& text, int* value)
+{
+    bool ok = false;
+    *value = text.toInt(&ok);
+    return ok;
+}
+} // namespace
+
+QString extract_options::usage()
+{
+    return "usage: gcal-extract [options] SOURCE RESULT_DIR\n"
+           "  SOURCE       root folder of an unpacked Takeout archive (the folder that holds Calendar/)\n"
+           "  RESULT_DIR   the case's result folder (the database lands in "
+           "RESULT_DIR/Artifacts_Result/Google_Calendar/)\n"
+           "  --email TEXT            takeout_email_id of the source record          (default: empty)\n"
+           "  --source-number N       the source number                               (default: 1)\n"
+           "  --scheme-display TEXT   os_scheme_display of the source record          (default: Google Takeout)\n"
+           "  --engine N              engine type 0, 1 or 2                           (default: 0)\n"
+           "  --tables LIST           comma-separated table list                      (default: calendar_events)\n"
+           "  --keep-rows             do not ask the plug-in to clear listed tables first\n"
+           "  --log FILE              switch the debug log on, into FILE\n"
+           "  --log-terminal          echo debug lines to the terminal\n"
+           "  --encrypt-log           encrypt the lines written to FILE\n"
+           "  --cancel-after-ms N     call pub_cancel_extraction from a second thread after N ms\n"
+           "  --plugin PATH           the plug-in library to load (default: the one built beside the program)\n"
+           "  --timeline OUT          after a successful run, export a timeline (.csv or .jsonl) to OUT\n"
+           "  -q, --quiet             no progress output\n";
+}
+
+QString extract_options::parse(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption email_opt("email", "", "TEXT");
+    const QCommandLineOption number_opt("source-number", "", "N");
+    const QCommandLineOption display_opt("scheme-display", "", "TEXT");
+    const QCommandLineOption engine_opt("engine", "", "N");
+    const QCommandLineOption tables_opt("tables", "", "LIST");
+    const QCommandLineOption keep_opt("keep-rows", "");
+    const QCommandLineOption log_opt("log", "", "FILE");
+    const QCommandLineOption terminal_opt("log-terminal", "");
+    const QCommandLineOption encrypt_opt("encrypt-log", "");
+    const QCommandLineOption cancel_opt("cancel-after-ms", "", "N");
+    const QCommandLineOption plugin_opt("plugin", "", "PATH");
+    const QCommandLineOption timeline_opt("timeline", "", "OUT");
+    const QCommandLineOption quiet_opt(QStringList{"q", "quiet"}, "");
+    parser.addOptions({email_opt, number_opt, display_opt, engine_opt, tables_opt, keep_opt, log_opt, terminal_opt,
+                       encrypt_opt, cancel_opt, plugin_opt, timeline_opt, quiet_opt});
+    if (!parser.parse(arguments))
+        return parser.errorText();
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 2)
+        return "expected SOURCE and RESULT_DIR, got " + QString::number(positional.size()) + " arguments";
+    source_path = positional.at(0);
+    result_dir = positional.at(1);
+
+    email = parser.value(email_opt);
+    if (parser.isSet(number_opt) && !to_int(parser.value(number_opt), &source_number))
+        return "--source-number takes a whole number";
+    if (parser.isSet(display_opt))
+        scheme_display = parser.value(display_opt);
+    if (parser.isSet(engine_opt) && (!to_int(parser.value(engine_opt), &engine) || engine < 0 || engine > 2))
+        return "--engine takes 0, 1 or 2";
+    if (parser.isSet(tables_opt))
+        tables = parser.value(tables_opt).split(",", Qt::SkipEmptyParts);
+    keep_rows = parser.isSet(keep_opt);
+    log_file = parser.value(log_opt);
+    log_terminal = parser.isSet(terminal_opt);
+    encrypt_log = parser.isSet(encrypt_opt);
+    if (encrypt_log && log_file.isEmpty())
+        return "--encrypt-log needs --log FILE";
+    if (parser.isSet(cancel_opt))
+    {
+        bool ok = false;
+        cancel_after_ms = parser.value(cancel_opt).toLongLong(&ok);
+        if (!ok || cancel_after_ms < 0)
+            return "--cancel-after-ms takes a whole number of milliseconds";
+    }
+    plugin_path = parser.value(plugin_opt);
+    timeline_path = parser.value(timeline_opt);
+    quiet = parser.isSet(quiet_opt);
+    return QString();
+}

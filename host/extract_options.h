@@ -1,0 +1,31 @@
+#ifndef EXTRACT_OPTIONS_H
+#define EXTRACT_OPTIONS_H
+
+#include <QString>
+#include <QStringList>
+
+// The command line of gcal-extract, parsed.
+struct extract_options
+{
+    QString source_path;
+    QString result_dir;
+    QString email;
+    int source_number = 1;
+    QString scheme_display = "Google Takeout";
+    int engine = 0;
+    QStringList tables{"calendar_events"};
+    bool keep_rows = false;
+    QString log_file;
+    bool log_terminal = false;
+    bool encrypt_log = false;
+    long long cancel_after_ms = -1;
+    QString plugin_path;
+    QString timeline_path;
+    bool quiet = false;
+
+    // Empty on success, else the reason the command line is unusable.
+    QString parse(const QStringList& arguments);
+    static QString usage();
+};
+
+#endif

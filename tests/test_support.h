@@ -1,0 +1,93 @@
+#ifndef TEST_SUPPORT_H
+#define TEST_SUPPORT_H
+
+// Small fixtures shared by the tests: files, debug-log capture, result database reads.
+
+#include "support/plugin_static_function.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+namespace test_support
+{
+inline bool write_file(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(bytes) == bytes.size();
+}
+
+inline QByteArray read_file(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Switches the debug log into `path` (plain, file only) with engine type 0.
+inline void log_into(const QString& path, int engine = 0)
+{
+    plugin_static_function::close_debug_file();
+    plugin_static_function::set_essentials();
+    plugin_static_function::set_engine_type(engine);
+    struct_GLOBAL_COMMON_VORIX_AND_ARTIFACT_general_info info;
+    info.debug_mode_status = true;
+    info.debug_print_in_file = true;
+    info.debug_file_path = path;
+    plugin_static_function::set_general_info(info);
+}
+
+// The text part of each line of a plain log: what follows "]:-- ".
+inline QStringList log_texts(const QString& path)
+{
+    QStringList texts;
+    const QList<QByteArray> lines = read_file(path).split('\n');
+    for (const QByteArray& line : lines)
+    {
+        if (line.isEmpty())
+            continue;
+        const QString text = QString::fromLocal8Bit(line);
+        const int at = text.indexOf("]:-- ");
+        texts << (at < 0 ? text : text.mid(at + 5));
+    }
+    return texts;
+}
+
+// Every row of a table, as column name to value (NULL stays an invalid QVariant), in row id order.
+inline QList<QVariantMap> table_rows(const QString& db_path, const QString& table, const QString& order = "rowid")
+{
+    QList<QVariantMap> rows;
+    const QString name = "test_support rows";
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
+        db.setDatabaseName(db_path);
+        if (db.open())
+        {
+            QSqlQuery query("SELECT * FROM " + table + " ORDER BY " + order, db);
+            while (query.next())
+            {
+                QVariantMap row;
+                const QSqlRecord record = query.record();
+                for (int i = 0; i < record.count(); ++i)
+                    row.insert(record.fieldName(i), query.value(i));
+                rows << row;
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return rows;
+}
+
+inline QString host_program() { return QStringLiteral(GCAL_BINARY_DIR "/gcal-extract"); }
+inline QString plugin_library() { return QStringLiteral(GCAL_BINARY_DIR "/libgoogle_calendar.so"); }
+inline QString test_data(const QString& relative) { return QStringLiteral(GCAL_SOURCE_DIR "/tests/data/") + relative; }
+} // namespace test_support
+
+#endif
