@@ -6,17 +6,33 @@
 
 google_calendar_gtakeoutos::google_calendar_gtakeoutos(QWidget* parent) : QWidget(parent) {}
 
-void google_calendar_gtakeoutos::gtakeoutos_set_plugin_helper_obj(plugin_helper_functions* obj) { run.helper_obj = obj; }
+void google_calendar_gtakeoutos::gtakeoutos_set_plugin_helper_obj(plugin_helper_functions* obj)
+{
+    run.helper_obj = obj;
+}
 
-void google_calendar_gtakeoutos::gtakeoutos_set_record_count(qint64 count) { run.records_extracted_qint64 = count; }
+void google_calendar_gtakeoutos::gtakeoutos_set_record_count(qint64 count)
+{
+    run.records_extracted_qint64 = count;
+}
 
-void google_calendar_gtakeoutos::gtakeoutos_set_tab_processed_count(int count) { run.tabs_processed_int = count; }
+void google_calendar_gtakeoutos::gtakeoutos_set_tab_processed_count(int count)
+{
+    run.tabs_processed_int = count;
+}
 
-void google_calendar_gtakeoutos::gtakeoutos_set_desktop_info(struct_GLOBAL_COMMON_VORIX_AND_ARTIFACT_desktop_info) {}
+void google_calendar_gtakeoutos::gtakeoutos_set_desktop_info(
+    struct_GLOBAL_COMMON_VORIX_AND_ARTIFACT_desktop_info)
+{
+}
 
-void google_calendar_gtakeoutos::gtakeoutos_set_general_info(struct_GLOBAL_COMMON_VORIX_AND_ARTIFACT_general_info) {}
+void google_calendar_gtakeoutos::gtakeoutos_set_general_info(
+    struct_GLOBAL_COMMON_VORIX_AND_ARTIFACT_general_info)
+{
+}
 
-void google_calendar_gtakeoutos::gtakeoutos_set_source_info(struct_GLOBAL_COMMON_VORIX_AND_ARTIFACT_source_info info)
+void google_calendar_gtakeoutos::gtakeoutos_set_source_info(
+    struct_GLOBAL_COMMON_VORIX_AND_ARTIFACT_source_info info)
 {
     run.source_path = info.source_path;
     run.source_type_internal = info.source_type_internal;
@@ -24,26 +40,48 @@ void google_calendar_gtakeoutos::gtakeoutos_set_source_info(struct_GLOBAL_COMMON
     run.os_scheme_display = info.os_scheme_display;
 }
 
-void google_calendar_gtakeoutos::gtakeoutos_set_plugin_name(QString name) { run.plugin_name_QString = name.trimmed(); }
+void google_calendar_gtakeoutos::gtakeoutos_set_plugin_name(QString name)
+{
+    run.plugin_name_QString = name.trimmed();
+}
 
-void google_calendar_gtakeoutos::gtakeoutos_set_destination_location(QString result_dir, QString tmp_dir, QString db_file)
+void google_calendar_gtakeoutos::gtakeoutos_set_destination_location(QString result_dir, QString tmp_dir,
+                                                                     QString db_file)
 {
     run.result_directory_QString = result_dir;
     run.tmp_directory_QString = tmp_dir;
     run.destination_db_file_QString = db_file;
 }
 
-void google_calendar_gtakeoutos::gtakeoutos_set_essential_for_vorix_desk_extraction(QStringList tables) { run.tables_QStringList = tables; }
+void google_calendar_gtakeoutos::gtakeoutos_set_essential_for_vorix_desk_extraction(QStringList tables)
+{
+    run.tables_QStringList = tables;
+}
 
-void google_calendar_gtakeoutos::gtakeoutos_set_engine_type(int type) { run.type_engine_int = type; }
+void google_calendar_gtakeoutos::gtakeoutos_set_engine_type(int type)
+{
+    run.type_engine_int = type;
+}
 
-void google_calendar_gtakeoutos::gtakeoutos_set_essentials() { run.bool_cancel_extraction = false; }
+void google_calendar_gtakeoutos::gtakeoutos_set_essentials()
+{
+    run.bool_cancel_extraction = false;
+}
 
-void google_calendar_gtakeoutos::gtakeoutos_cancel_extraction() { run.bool_cancel_extraction = true; }
+void google_calendar_gtakeoutos::gtakeoutos_cancel_extraction()
+{
+    run.bool_cancel_extraction = true;
+}
 
-void google_calendar_gtakeoutos::gtakeoutos_set_source_count(int count) { run.source_count_int = count; }
+void google_calendar_gtakeoutos::gtakeoutos_set_source_count(int count)
+{
+    run.source_count_int = count;
+}
 
-void google_calendar_gtakeoutos::gtakeoutos_find_artifacts_source() { find_source_file(); }
+void google_calendar_gtakeoutos::gtakeoutos_find_artifacts_source()
+{
+    find_source_file();
+}
 
 void google_calendar_gtakeoutos::gtakeoutos_extract_artifacts()
 {
@@ -67,7 +105,8 @@ void google_calendar_gtakeoutos::find_source_file()
     if (!run.source_path.isEmpty() && QFileInfo::exists(candidate))
     {
         calendar_directory_QString = candidate;
-        plugin_static_function::app_debug("[find_source_file] Source file found at path-->>" + candidate, caller);
+        plugin_static_function::app_debug("[find_source_file] Source file found at path-->>" + candidate,
+                                          caller);
     }
 
     plugin_static_function::app_debug("[find_source_file] end", caller);

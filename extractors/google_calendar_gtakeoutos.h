@@ -9,12 +9,15 @@
 #include <QWidget>
 
 class plugin_helper_functions;
+class ics_event_scanner;
+class ics_calendar_store;
+struct ics_row_provenance;
 
 class google_calendar_gtakeoutos : public QWidget
 {
     Q_OBJECT
 
-public:
+  public:
     explicit google_calendar_gtakeoutos(QWidget* parent = nullptr);
 
     void gtakeoutos_set_plugin_helper_obj(plugin_helper_functions* obj);
@@ -35,14 +38,20 @@ public:
 
     QString calendar_directory() const { return calendar_directory_QString; }
 
-signals:
+  signals:
     void signal_extracted_records_of_plugin_gtakeoutos(qint64 records);
     void signal_total_tabs_processed_gtakeoutos(int count);
 
-private:
+  private:
     void find_source_file();
     void extract_plugin_artifacts();
     void extract_ics_calendar_events();
+    QStringList calendar_files() const;
+    bool read_ics_file(const QString& path, ics_event_scanner& scanner, ics_calendar_store& store,
+                       const QString& db_name);
+    void store_row(ics_event_scanner& scanner, ics_calendar_store& store,
+                   const ics_row_provenance& provenance, const QString& db_name);
+    ics_row_provenance provenance_of(const QString& path) const;
 
     extractor_run_settings run;
     QString takeout_email_id;

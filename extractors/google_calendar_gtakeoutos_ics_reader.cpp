@@ -1,29 +1,173 @@
 #include "extractors/google_calendar_gtakeoutos.h"
 
+#include "extractors/ics_calendar_store.h"
+#include "extractors/ics_event_scanner.h"
+#include "extractors/ics_unfolding_reader.h"
 #include "support/plugin_static_function.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 
+#include <algorithm>
+
+namespace
+{
+const QString reader_caller = "void google_calendar_gtakeoutos::extract_ics_calendar_events()";
+
+void log(const QString& text)
+{
+    plugin_static_function::app_debug(text, reader_caller);
+}
+
+bool is_calendar_file(const QFileInfo& entry)
+{
+    return !entry.isSymLink() && entry.isFile() && entry.fileName().endsWith(".ics") &&
+           !entry.filePath().contains(".icbu");
+}
+
+// Depth first below `dir`: regular files only, hidden entries not visited, links not followed.
+void collect_calendar_files(const QString& dir, QStringList* files)
+{
+    const QFileInfoList entries = QDir(dir).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QFileInfo& entry : entries)
+    {
+        if (entry.isSymLink())
+            continue;
+        if (entry.isDir())
+            collect_calendar_files(entry.filePath(), files);
+        else if (is_calendar_file(entry))
+            files->append(entry.filePath());
+    }
+}
+
+// The commit decides whether the run's rows exist at all: its failure must be seen.
+void commit_and_close(QSqlDatabase& db)
+{
+    if (!db.commit())
+        log("[extract_ics_calendar_events] commit --------FAILED-------- " + db.lastError().text());
+    db.close();
+}
+} // namespace
+
+QStringList google_calendar_gtakeoutos::calendar_files() const
+{
+    // An empty path would be the current directory: the examiner's own files are not evidence.
+    QStringList files;
+    if (calendar_directory_QString.trimmed().isEmpty() || !QFileInfo(calendar_directory_QString).isDir())
+        return files;
+    collect_calendar_files(calendar_directory_QString, &files);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+ics_row_provenance google_calendar_gtakeoutos::provenance_of(const QString& path) const
+{
+    QString relative = path.trimmed();
+    if (relative.startsWith(run.source_path))
+        relative.remove(0, run.source_path.size());
+    if (!relative.startsWith("/") && !relative.trimmed().isEmpty())
+        relative.prepend("/");
+
+    ics_row_provenance provenance;
+    provenance.takeout_email_id = takeout_email_id;
+    provenance.relative_path = relative;
+    provenance.source_file =
+        plugin_static_function::get_final_artifact_source_file(relative, "", run.source_type_internal).first;
+    provenance.source_count_name = plugin_static_function::get_source_count_name();
+    provenance.os_scheme_display = run.os_scheme_display;
+    return provenance;
+}
+
+void google_calendar_gtakeoutos::store_row(ics_event_scanner& scanner, ics_calendar_store& store,
+                                           const ics_row_provenance& provenance, const QString& db_name)
+{
+    if (store.insert(scanner.finished_row(), provenance))
+    {
+        ++run.records_extracted_qint64;
+        if (run.elapsed_timer.elapsed() > 1000)
+        {
+            emit signal_extracted_records_of_plugin_gtakeoutos(run.records_extracted_qint64);
+            run.elapsed_timer.start();
+        }
+    }
+    else
+    {
+        log("[extract_ics_calendar_events] execute query_insert--------FAILED-------" + db_name);
+        log(store.last_error_text());
+        log(store.executed_query());
+    }
+    // A failed row's values must not flow into the next event.
+    scanner.reset_row();
+}
+
+// Returns false when the run was cancelled inside the file.
+bool google_calendar_gtakeoutos::read_ics_file(const QString& path, ics_event_scanner& scanner,
+                                               ics_calendar_store& store, const QString& db_name)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+    {
+        log("[extract_ics_calendar_events] ics file not exist" + path);
+        log(file.errorString());
+        return true;
+    }
+
+    const ics_row_provenance provenance = provenance_of(path);
+    scanner.start_file();
+    ics_unfolding_reader reader(&file);
+    QString line;
+    while (reader.next_line(&line))
+    {
+        switch (scanner.scan_line(line))
+        {
+        case ics_event_scanner::outcome::cancelled:
+            return false;
+        case ics_event_scanner::outcome::row_complete:
+            store_row(scanner, store, provenance, db_name);
+            break;
+        case ics_event_scanner::outcome::next_line:
+            break;
+        }
+    }
+    return true;
+}
+
 void google_calendar_gtakeoutos::extract_ics_calendar_events()
 {
-    const QString caller = "void google_calendar_gtakeoutos::extract_ics_calendar_events()";
-    plugin_static_function::app_debug("[extract_ics_calendar_events] -START", caller);
+    log("[extract_ics_calendar_events] -START");
 
-    QSqlDatabase::removeDatabase(caller);
+    QSqlDatabase::removeDatabase(reader_caller);
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", caller);
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", reader_caller);
         db.setDatabaseName(run.destination_db_file_QString);
         if (!db.open())
         {
-            plugin_static_function::app_debug("[extract_ics_calendar_events]open destination DB------ FAILED ------",
-                                              caller);
-            plugin_static_function::app_debug(db.lastError().text(), caller);
+            log("[extract_ics_calendar_events]open destination DB------ FAILED ------");
+            log(db.lastError().text());
             return;
         }
         db.transaction();
-        db.commit();
-        db.close();
+
+        bool cancelled = false;
+        {
+            ics_calendar_store store(db);
+            ics_event_scanner scanner(&run.bool_cancel_extraction);
+            const QStringList files = calendar_files();
+            for (const QString& path : files)
+            {
+                if (run.bool_cancel_extraction || !read_ics_file(path, scanner, store, db.databaseName()))
+                {
+                    cancelled = true;
+                    break;
+                }
+            }
+        }
+        commit_and_close(db);
+        if (cancelled)
+            return;
     }
-    plugin_static_function::app_debug("[extract_ics_calendar_events] -END", caller);
+    log("[extract_ics_calendar_events] -END");
 }
