@@ -102,7 +102,7 @@ ics_event_scanner::outcome ics_event_scanner::scan_line(const QString& line)
     if (cancel_flag && *cancel_flag)
         return outcome::cancelled;
     const QString trimmed = ascii_trimmed(line);
-    if (track_block(trimmed))
+    if (track_block(line, trimmed))
         return outcome::next_line;
 
     if (current_block == block::alarm)
@@ -116,12 +116,18 @@ ics_event_scanner::outcome ics_event_scanner::scan_line(const QString& line)
 }
 
 // Follows the component blocks; true when the line belongs to a block whose lines are not read.
-bool ics_event_scanner::track_block(const QString& trimmed)
+bool ics_event_scanner::track_block(const QString& line, const QString& trimmed)
 {
+    // Event boundaries also close any block a broken file left open.
     if (trimmed == QLatin1String("BEGIN:VEVENT"))
     {
-        current_block = block::event; // also closes a block a broken file left open
+        current_block = block::event;
         return true;
+    }
+    if (line.startsWith(end_event))
+    {
+        current_block = block::event;
+        return false;
     }
     switch (current_block)
     {
@@ -136,8 +142,6 @@ bool ics_event_scanner::track_block(const QString& trimmed)
             current_block = block::event;
             return true;
         }
-        if (trimmed.startsWith(end_event))
-            current_block = block::event;
         return false;
     case block::event:
         break;

@@ -45,7 +45,7 @@ class ics_event_scanner
         other_component
     };
 
-    bool track_block(const QString& trimmed);
+    bool track_block(const QString& line, const QString& trimmed);
     void scan_alarm_line(const QString& line, const QString& trimmed);
     bool scan_event_line(const QString& line, const QString& trimmed);
     void scan_trigger(const QString& line, const QString& trimmed);

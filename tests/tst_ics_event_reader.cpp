@@ -1,0 +1,557 @@
+// The calendar event reader: golden Takeout fixtures, time conversion, line rules, alarms,
+// repeat rules, folding, cancellation and progress.
+
+#include "extractors/ics_event_scanner.h"
+#include "extractors/ics_rule_text.h"
+#include "extractors/ics_unfolding_reader.h"
+#include "tests/extraction_fixture.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <ctime>
+
+namespace
+{
+void pin_machine_zone(const QByteArray& zone)
+{
+    qputenv("TZ", zone);
+    tzset();
+}
+
+QString local_epoch(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
+{
+    return QString::number(QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::LocalTime).toSecsSinceEpoch());
+}
+
+QString utc_epoch(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
+{
+    return QString::number(QDateTime(QDate(y, mo, d), QTime(h, mi, s), QTimeZone::utc()).toSecsSinceEpoch());
+}
+
+// Feeds lines to a scanner and returns the row completed by the closing END:VEVENT.
+ics_event_row scan_event(const QStringList& lines)
+{
+    ics_event_scanner scanner(nullptr);
+    scanner.start_file();
+    for (const QString& line : lines)
+    {
+        if (scanner.scan_line(line) == ics_event_scanner::outcome::row_complete)
+            return scanner.finished_row();
+    }
+    if (scanner.scan_line("END:VEVENT") == ics_event_scanner::outcome::row_complete)
+        return scanner.finished_row();
+    return ics_event_row();
+}
+
+QString column_of(const ics_event_row& row, const QString& column)
+{
+    const QHash<QString, QString> values = {
+        {"title", row.title},
+        {"location", row.location},
+        {"status", row.status},
+        {"event_notes", row.event_notes},
+        {"event_uid", row.event_uid},
+        {"timezone", row.timezone},
+        {"event_start_date", row.event_start_date},
+        {"event_end_date", row.event_end_date},
+        {"alert", row.alert},
+        {"alert_on_date", row.alert_on_date},
+        {"alarm_action", row.alarm_action},
+        {"sound", row.sound},
+        {"repeat_detail", row.repeat_detail},
+        {"end_repeat_on_date", row.end_repeat_on_date},
+        {"attachment_detail", row.attachment_detail},
+        {"conference_added", row.conference_added},
+        {"previous_pro_id", row.previous_pro_id},
+        {"url", row.url},
+        {"alarm_uid", row.alarm_uid},
+        {"calendar_name", row.calendar_name},
+        {"event_update_date", row.event_update_date},
+    };
+    return values.value(column, "<no such column>");
+}
+
+QStringList read_all_lines(const QByteArray& bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    ics_unfolding_reader reader(&buffer);
+    QStringList lines;
+    QString line;
+    while (reader.next_line(&line))
+        lines << line;
+    return lines;
+}
+
+QByteArray many_events(int count)
+{
+    QByteArray bytes = "BEGIN:VCALENDAR\r\nPRODID:-//Test//EN\r\n";
+    for (int i = 0; i < count; ++i)
+        bytes += "BEGIN:VEVENT\r\nDTSTART:20240101T100000Z\r\nUID:event-" + QByteArray::number(i) +
+                 "\r\nSUMMARY:Event number " + QByteArray::number(i) + "\r\nEND:VEVENT\r\n";
+    return bytes + "END:VCALENDAR\r\n";
+}
+} // namespace
+
+class tst_ics_event_reader : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void cleanup();
+
+    void golden_takeout_data();
+    void golden_takeout();
+
+    void takeout_time_data();
+    void takeout_time();
+
+    void line_rules_data();
+    void line_rules();
+
+    void alarm_offset_data();
+    void alarm_offset();
+
+    void unfolding_data();
+    void unfolding();
+    void folds_across_chunk_boundaries_data();
+    void folds_across_chunk_boundaries();
+
+    void working_values_reset_between_files();
+    void unterminated_blocks_do_not_swallow_events();
+
+    void progress_is_throttled_and_cancel_keeps_first_rows();
+};
+
+void tst_ics_event_reader::cleanup()
+{
+    pin_machine_zone("UTC");
+}
+
+void tst_ics_event_reader::golden_takeout_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QString>("expected_file");
+    QTest::newRow("UTC") << QByteArray("UTC") << "reader/takeout.UTC.expected.json";
+    QTest::newRow("America/New_York")
+        << QByteArray("America/New_York") << "reader/takeout.America_New_York.expected.json";
+}
+
+void tst_ics_event_reader::golden_takeout()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QString, expected_file);
+    pin_machine_zone(zone);
+
+    QTemporaryDir result;
+    const QString db = extraction_fixture::run(test_support::test_data("reader/takeout"), result.path());
+    const QList<QVariantMap> rows = test_support::table_rows(db, "calendar_events");
+    const QJsonArray expected =
+        QJsonDocument::fromJson(test_support::read_file(test_support::test_data(expected_file))).array();
+    QCOMPARE(rows.size(), expected.size());
+    for (int i = 0; i < rows.size(); ++i)
+    {
+        const QJsonObject want = expected.at(i).toObject();
+        for (auto it = want.begin(); it != want.end(); ++it)
+        {
+            const QString got = rows.at(i).value(it.key()).toString();
+            if (got != it.value().toString())
+                QFAIL(qPrintable(
+                    QString("row %1 (%2), column %3: got [%4], want [%5]")
+                        .arg(i + 1)
+                        .arg(want.value("event_uid").toString(), it.key(), got, it.value().toString())));
+        }
+        // The columns the reader does not fill stay NULL.
+        for (const char* untouched : {"domain_user", "account_name", "LINKFILENAME", "notes"})
+            QVERIFY(rows.at(i).value(untouched).isNull());
+    }
+}
+
+void tst_ics_event_reader::takeout_time_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("zone_id");
+    QTest::addColumn<QString>("expected");
+
+    pin_machine_zone("Europe/Paris");
+    const QString paris_1015 = local_epoch(2020, 1, 1, 10, 15);
+    const QString paris_midnight = local_epoch(2020, 1, 1);
+    pin_machine_zone("UTC");
+
+    QTest::newRow("Z stays UTC on a UTC machine") << QByteArray("UTC") << "20200101T101500Z"
+                                                  << ""
+                                                  << "1577873700";
+    QTest::newRow("Z stays UTC at UTC+1") << QByteArray("Europe/Paris") << "20200101T101500Z"
+                                          << ""
+                                          << "1577873700";
+    QTest::newRow("floating is machine local") << QByteArray("Europe/Paris") << "20200101T101500"
+                                               << "" << paris_1015;
+    QTest::newRow("date only is local midnight") << QByteArray("Europe/Paris") << "20200101"
+                                                 << "" << paris_midnight;
+    QTest::newRow("empty time part") << QByteArray("UTC") << "20200101T"
+                                     << ""
+                                     << "1577836800";
+    QTest::newRow("dashed with blank") << QByteArray("UTC") << "2020-01-01 10:15:00"
+                                       << ""
+                                       << "1577873700";
+    QTest::newRow("dashed with T and hyphens") << QByteArray("UTC") << "2020-01-01T10-15-00"
+                                               << ""
+                                               << "1577873700";
+    QTest::newRow("milliseconds are cut") << QByteArray("UTC") << "2020-01-01T10:15:00.250"
+                                          << ""
+                                          << "1577873700";
+    QTest::newRow("blanks and carriage return") << QByteArray("UTC") << "  20200101T101500Z\r"
+                                                << ""
+                                                << "1577873700";
+    QTest::newRow("blank is missing") << QByteArray("UTC") << "   "
+                                      << ""
+                                      << "";
+    QTest::newRow("TZID applied") << QByteArray("UTC") << "20200101T100000"
+                                  << "Europe/Berlin"
+                                  << "1577869200";
+    QTest::newRow("quoted TZID") << QByteArray("UTC") << "20200101T100000"
+                                 << "\"Europe/Berlin\""
+                                 << "1577869200";
+    QTest::newRow("Windows zone id") << QByteArray("UTC") << "20200701T100000"
+                                     << "Pacific Standard Time" << utc_epoch(2020, 7, 1, 17);
+    QTest::newRow("unknown zone falls back to local") << QByteArray("Europe/Paris") << "20200101T101500"
+                                                      << "Mars/Olympus" << paris_1015;
+    QTest::newRow("Z wins over TZID") << QByteArray("UTC") << "20200101T101500Z"
+                                      << "Europe/Berlin"
+                                      << "1577873700";
+    QTest::newRow("date ignores TZID") << QByteArray("UTC") << "20200101"
+                                       << "Europe/Berlin"
+                                       << "1577836800";
+    QTest::newRow("year 0 is no time") << QByteArray("UTC") << "00000101T000000Z"
+                                       << ""
+                                       << "";
+    QTest::newRow("garbage is no time") << QByteArray("UTC") << "not a date"
+                                        << ""
+                                        << "";
+    QTest::newRow("offset form is no time") << QByteArray("UTC") << "2020-01-01T10:15:00+05:30"
+                                            << ""
+                                            << "";
+    QTest::newRow("month 13 is no time") << QByteArray("UTC") << "20201301T101500Z"
+                                         << ""
+                                         << "";
+    QTest::newRow("short date is no time") << QByteArray("UTC") << "2020011T101500Z"
+                                           << ""
+                                           << "";
+}
+
+void tst_ics_event_reader::takeout_time()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QString, value);
+    QFETCH(QString, zone_id);
+    QFETCH(QString, expected);
+    pin_machine_zone(zone);
+    const QString got = zone_id.isEmpty() ? plugin_static_function::convert_T_Z_time_to_epoch(value)
+                                          : plugin_static_function::convert_T_Z_time_to_epoch(value, zone_id);
+    QCOMPARE(got, expected);
+}
+
+void tst_ics_event_reader::line_rules_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("prefix removed once") << QStringList{"SUMMARY:Re: SUMMARY: Q3"} << "title"
+                                         << "Re: SUMMARY: Q3";
+    QTest::newRow("title keeps escapes") << QStringList{"SUMMARY:a\\, b\\; c"} << "title"
+                                         << "a\\, b\\; c";
+    QTest::newRow("title keeps Unicode spaces")
+        << QStringList{QString("SUMMARY:x\u00a0")} << "title" << QString("x\u00a0");
+    QTest::newRow("carriage return trimmed") << QStringList{"SUMMARY:Talk\r"} << "title"
+                                             << "Talk";
+    QTest::newRow("location unescaped")
+        << QStringList{"LOCATION:Room 1\\, Building 2\\nFloor 3"} << "location"
+        << "Room 1, Building 2 Floor 3";
+    QTest::newRow("two descriptions")
+        << QStringList{"DESCRIPTION:one", "BEGIN:VALARM", "DESCRIPTION:two", "END:VALARM"} << "event_notes"
+        << "one;;two;;";
+    QTest::newRow("alarm summary keeps the title")
+        << QStringList{"SUMMARY:Dentist", "BEGIN:VALARM", "SUMMARY:Alarm notification", "END:VALARM"}
+        << "title"
+        << "Dentist";
+    QTest::newRow("alarm uid keeps the event uid")
+        << QStringList{"UID:event", "BEGIN:VALARM", "UID:alarm", "END:VALARM"} << "event_uid"
+        << "event";
+    QTest::newRow("time zone rules are not events")
+        << QStringList{"BEGIN:VTIMEZONE", "DTSTART:19700329T020000", "RRULE:FREQ=YEARLY;BYMONTH=3",
+                       "END:VTIMEZONE", "SUMMARY:x"}
+        << "repeat_detail"
+        << "";
+    QTest::newRow("time zone start is not the event's")
+        << QStringList{"BEGIN:VTIMEZONE", "DTSTART:19700329T020000", "END:VTIMEZONE"} << "event_start_date"
+        << "";
+    QTest::newRow("conference") << QStringList{"X-GOOGLE-CONFERENCE:https://meet.example/x"}
+                                << "conference_added"
+                                << "https://meet.example/x";
+    QTest::newRow("hangout") << QStringList{"X-GOOGLE-HANGOUT:https://h.example/x"} << "conference_added"
+                             << "https://h.example/x";
+    QTest::newRow("zone text of start")
+        << QStringList{"DTSTART;TZID=Europe/Berlin:20200101T100000"} << "timezone"
+        << "Europe/Berlin";
+    QTest::newRow("date-only carries no zone") << QStringList{"DTSTART;VALUE=DATE:20200101"} << "timezone"
+                                               << "";
+    QTest::newRow("start converted in its zone")
+        << QStringList{"DTSTART;TZID=Europe/Berlin:20200101T100000"} << "event_start_date"
+        << "1577869200";
+    QTest::newRow("zone found among parameters")
+        << QStringList{"DTSTART;VALUE=DATE-TIME;TZID=Europe/Berlin:20200101T100000"} << "event_start_date"
+        << "1577869200";
+    QTest::newRow("end prefix removed once") << QStringList{"DTEND:20200101T101500Z"} << "event_end_date"
+                                             << "1577873700";
+    QTest::newRow("stamp") << QStringList{"DTSTAMP:20200101T101500Z"} << "event_update_date"
+                           << "1577873700";
+    QTest::newRow("alarm time") << QStringList{"TRIGGER;VALUE=DATE-TIME:20200101T090000Z"} << "alert_on_date"
+                                << "1577869200";
+    QTest::newRow("alarm time leaves offset")
+        << QStringList{"TRIGGER;VALUE=DATE-TIME:20200101T090000Z"} << "alert"
+        << "";
+    QTest::newRow("other trigger forms ignored") << QStringList{"TRIGGER;RELATED=END:-PT5M"} << "alert"
+                                                 << "";
+    QTest::newRow("sound") << QStringList{"ATTACH;VALUE=URI:Basso"} << "sound"
+                           << "Basso";
+    QTest::newRow("built-in sound ignored") << QStringList{"ATTACH;VALUE=URI:ical://x"} << "sound"
+                                            << "";
+    QTest::newRow("later alarm wins where it has values")
+        << QStringList{"BEGIN:VALARM", "ACTION:DISPLAY", "TRIGGER:-PT10M", "ATTACH;VALUE=URI:Chord",
+                       "END:VALARM",   "BEGIN:VALARM",   "ACTION:AUDIO",   "END:VALARM"}
+        << "sound"
+        << "Chord";
+    QTest::newRow("attachments accumulate")
+        << QStringList{"ATTACH;FILENAME=a.pdf:u1", "ATTACH;FILENAME=b.pdf:u2"} << "attachment_detail"
+        << "a.pdf:u1;b.pdf:u2;";
+    QTest::newRow("weekly rule")
+        << QStringList{"RRULE:FREQ=WEEKLY;WKST=SU;UNTIL=20201231T235959Z;BYDAY=MO,WE"} << "repeat_detail"
+        << "Frequency: WEEKLY;Week Start Day: SUNDAY;UNTIL: 20201231T235959Z;BYDAY: "
+           "MONDAY,WEDNESDAY";
+    QTest::newRow("until in UTC") << QStringList{"RRULE:FREQ=WEEKLY;UNTIL=20201231T235959Z"}
+                                  << "end_repeat_on_date"
+                                  << "1609459199";
+    QTest::newRow("count and interval")
+        << QStringList{"RRULE:FREQ=DAILY;COUNT=5;INTERVAL=2"} << "repeat_detail"
+        << "Frequency: DAILY;End Repeat Count: 5;Repeat After Every Interval: 2";
+    QTest::newRow("set position") << QStringList{"RRULE:FREQ=MONTHLY;BYDAY=1TU;BYSETPOS=1"} << "repeat_detail"
+                                  << "Frequency: MONTHLY;BYDAY: 1TUESDAY;Set Particular Position On The: 1";
+    QTest::newRow("weekend days") << QStringList{"RRULE:FREQ=WEEKLY;BYDAY=SU,SA"} << "repeat_detail"
+                                  << "Frequency: WEEKLY;BYDAY: SUNDAY,SATURDAY";
+    QTest::newRow("one-part rule") << QStringList{"RRULE:FREQ=YEARLY"} << "repeat_detail"
+                                   << "Frequency: YEARLY";
+    QTest::newRow("two rules joined")
+        << QStringList{"RRULE:FREQ=DAILY", "RRULE:FREQ=WEEKLY;BYDAY=MO"} << "repeat_detail"
+        << "Frequency: DAILY;Frequency: WEEKLY;BYDAY: MONDAY";
+    QTest::newRow("FREQ not first is ignored")
+        << QStringList{"RRULE:INTERVAL=2;FREQ=DAILY"} << "repeat_detail"
+        << "";
+    QTest::newRow("header name") << QStringList{"X-WR-CALNAME:Work"} << "calendar_name"
+                                 << "Work";
+    QTest::newRow("other components are not events")
+        << QStringList{"BEGIN:VTODO", "DESCRIPTION:task", "END:VTODO", "DESCRIPTION:event"} << "event_notes"
+        << "event;;";
+}
+
+void tst_ics_event_reader::line_rules()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, column);
+    QFETCH(QString, expected);
+    QCOMPARE(column_of(scan_event(lines), column), expected);
+}
+
+void tst_ics_event_reader::alarm_offset_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("minutes before") << "TRIGGER:-PT15M"
+                                    << " 15 Min Before";
+    QTest::newRow("ten minutes") << "TRIGGER:-PT10M"
+                                 << " 10 Min Before";
+    QTest::newRow("hour") << "TRIGGER:-PT1H"
+                          << " 1 Hr Before";
+    QTest::newRow("after") << "TRIGGER:PT30M"
+                           << " 30 Min After";
+    QTest::newRow("days") << "TRIGGER:-P2D"
+                          << "2 Days Before";
+    QTest::newRow("day and hours") << "TRIGGER:-P1DT2H"
+                                   << "1 Days  2 Hr Before";
+    QTest::newRow("at start after") << "TRIGGER:PT0S"
+                                    << "At Start of Travel TimeAfter";
+    QTest::newRow("at start before") << "TRIGGER:-PT0S"
+                                     << "At Start of Travel TimeBefore";
+    QTest::newRow("weeks") << "TRIGGER:-P1W"
+                           << "1 Weeks Before";
+}
+
+void tst_ics_event_reader::alarm_offset()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, expected);
+    QCOMPARE(column_of(scan_event({line}), "alert"), expected);
+}
+
+void tst_ics_event_reader::unfolding_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("CRLF and blank") << QByteArray("A:x\r\n y\r\nB:z") << QStringList{"A:xy\r", "B:z"};
+    QTest::newRow("LF and tab") << QByteArray("A:x\n\ty\nB:z\n") << QStringList{"A:xy", "B:z", ""};
+    QTest::newRow("only one blank removed") << QByteArray("A:x\r\n  y\r\n") << QStringList{"A:x y\r", ""};
+    QTest::newRow("character split by a fold")
+        << QByteArray("S:Caf\xc3\r\n \xa9\r\n") << QStringList{QString::fromUtf8("S:Caf\xc3\xa9\r"), ""};
+    QTest::newRow("carriage return kept at line end") << QByteArray("A:x\r\nB") << QStringList{"A:x\r", "B"};
+    QTest::newRow("no line feed: no lines") << QByteArray("BEGIN:VEVENT END:VEVENT") << QStringList{};
+    QTest::newRow("folds only: no lines") << QByteArray("A:x\r\n y") << QStringList{};
+    QTest::newRow("empty lines kept") << QByteArray("\n\nA\n") << QStringList{"", "", "A", ""};
+}
+
+void tst_ics_event_reader::unfolding()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, lines);
+    QCOMPARE(read_all_lines(bytes), lines);
+}
+
+void tst_ics_event_reader::folds_across_chunk_boundaries_data()
+{
+    QTest::addColumn<int>("shift");
+    for (int shift = -3; shift <= 3; ++shift)
+        QTest::newRow(qPrintable(QString::number(shift))) << shift;
+}
+
+void tst_ics_event_reader::folds_across_chunk_boundaries()
+{
+    // Put the fold's CR, LF and blank, and a split character, on either side of a chunk edge.
+    QFETCH(int, shift);
+    const qsizetype edge = ics_unfolding_reader::chunk_size;
+    const QByteArray head = "X:" + QByteArray(edge - 3 + shift, 'a');
+    const QByteArray bytes = head + "\xc3\r\n \xa9tail\r\nNEXT:1\r\n";
+    const QStringList lines = read_all_lines(bytes);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.at(0), QString::fromUtf8(head + "\xc3\xa9tail\r"));
+    QCOMPARE(lines.at(1), QString("NEXT:1\r"));
+}
+
+void tst_ics_event_reader::working_values_reset_between_files()
+{
+    QTemporaryDir source;
+    QTemporaryDir result;
+    QVERIFY(test_support::write_file(
+        source.path() + "/Calendar/a.ics",
+        "PRODID:p\r\nX-WR-CALNAME:First\r\nBEGIN:VEVENT\r\nDTSTART:20200101T100000Z\r\n"
+        "DTEND:20200101T110000Z\r\nSUMMARY:one\r\nDESCRIPTION:only a\r\nEND:VEVENT\r\n"
+        "BEGIN:VEVENT\r\nSUMMARY:half\r\nDESCRIPTION:unfinished"));
+    QVERIFY(test_support::write_file(source.path() + "/Calendar/b.ics",
+                                     "BEGIN:VEVENT\r\nSUMMARY:two\r\nEND:VEVENT\r\n"));
+    const QList<QVariantMap> rows =
+        test_support::table_rows(extraction_fixture::run(source.path(), result.path()), "calendar_events");
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows.at(0).value("calendar_name").toString(), QString("First"));
+    QCOMPARE(rows.at(1).value("title").toString(), QString("two"));
+    for (const char* column :
+         {"event_start_date", "event_end_date", "event_notes", "calendar_name", "previous_pro_id"})
+        QCOMPARE(rows.at(1).value(column).toString(), QString());
+}
+
+void tst_ics_event_reader::unterminated_blocks_do_not_swallow_events()
+{
+    QTemporaryDir source;
+    QTemporaryDir result;
+    QVERIFY(
+        test_support::write_file(source.path() + "/Calendar/broken.ics",
+                                 "BEGIN:VTIMEZONE\r\nDTSTART:19700101T000000\r\n"
+                                 "BEGIN:VEVENT\r\nSUMMARY:after a zone\r\nBEGIN:VALARM\r\nTRIGGER:-PT5M\r\n"
+                                 "END:VEVENT\r\nBEGIN:VEVENT\r\nSUMMARY:after an alarm\r\nEND:VEVENT\r\n"));
+    const QList<QVariantMap> rows =
+        test_support::table_rows(extraction_fixture::run(source.path(), result.path()), "calendar_events");
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows.at(0).value("title").toString(), QString("after a zone"));
+    QCOMPARE(rows.at(0).value("event_start_date").toString(), QString());
+    QCOMPARE(rows.at(1).value("title").toString(), QString("after an alarm"));
+    QCOMPARE(rows.at(1).value("alert").toString(), QString());
+}
+
+void tst_ics_event_reader::progress_is_throttled_and_cancel_keeps_first_rows()
+{
+    QTemporaryDir source;
+    QVERIFY(test_support::write_file(source.path() + "/Calendar/long.ics", many_events(150000)));
+
+    // An uncancelled run: every in-parse emission comes more than a second after the last.
+    QTemporaryDir whole_result;
+    QList<qint64> emitted;
+    QList<qint64> at_ms;
+    {
+        google_calendar plugin;
+        extraction_fixture::prepare(plugin, source.path(), whole_result.path());
+        QElapsedTimer clock;
+        connect(&plugin, &google_calendar::signal_extracted_records_of_plugin_overall, this,
+                [&](qint64 records)
+                {
+                    emitted << records;
+                    at_ms << clock.elapsed();
+                });
+        clock.start();
+        plugin.pub_extract_artifacts();
+    }
+    const QList<QVariantMap> whole =
+        test_support::table_rows(extraction_fixture::database_of(whole_result.path()), "calendar_events");
+    QCOMPARE(whole.size(), 150000);
+    QVERIFY(emitted.size() >= 4);
+    QCOMPARE(emitted.first(), qint64(0));
+    QCOMPARE(emitted.last(), qint64(150000));
+    const int in_parse = emitted.size() - 4; // start, after the parse, the front's own, the final
+    for (int i = 1; i <= in_parse; ++i)
+    {
+        QVERIFY(emitted.at(i) > emitted.at(i - 1));
+        if (i > 1)
+            QVERIFY2(at_ms.at(i) - at_ms.at(i - 1) >= 1000, "progress more often than once a second");
+    }
+    if (in_parse == 0)
+        QSKIP("the parse took less than a second: nothing to cancel in the middle");
+
+    // Cancel at the first progress signal, as a host would: the rows stored so far are committed.
+    QTemporaryDir cancelled_result;
+    const QString log = cancelled_result.path() + "/debug.log";
+    qint64 cancelled_at = -1;
+    {
+        extraction_fixture::settings s;
+        s.log_file = log;
+        google_calendar plugin;
+        extraction_fixture::prepare(plugin, source.path(), cancelled_result.path(), s);
+        connect(&plugin, &google_calendar::signal_extracted_records_of_plugin_overall, this,
+                [&](qint64 records)
+                {
+                    if (records > 0 && cancelled_at < 0)
+                    {
+                        cancelled_at = records;
+                        plugin.pub_cancel_extraction();
+                    }
+                });
+        plugin.pub_extract_artifacts();
+        plugin.pub_remove_temporary_asthetics();
+    }
+    const QList<QVariantMap> kept =
+        test_support::table_rows(extraction_fixture::database_of(cancelled_result.path()), "calendar_events");
+    QVERIFY(cancelled_at > 0);
+    QCOMPARE(qint64(kept.size()), cancelled_at);
+    for (int i = 0; i < kept.size(); i += 997)
+        QCOMPARE(kept.at(i).value("event_uid"), whole.at(i).value("event_uid"));
+    QCOMPARE(kept.last().value("event_uid"), whole.at(kept.size() - 1).value("event_uid"));
+    const QStringList texts = test_support::log_texts(log);
+    QVERIFY(texts.contains("[extract_ics_calendar_events] -START"));
+    QVERIFY(!texts.contains("[extract_ics_calendar_events] -END"));
+}
+
+QTEST_MAIN(tst_ics_event_reader)
+#include "tst_ics_event_reader.moc"
