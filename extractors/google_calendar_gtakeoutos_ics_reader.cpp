@@ -72,12 +72,13 @@ ics_row_provenance google_calendar_gtakeoutos::provenance_of(const QString& path
         relative.prepend("/");
 
     ics_row_provenance provenance;
-    provenance.takeout_email_id = takeout_email_id;
-    provenance.relative_path = relative;
+    provenance.takeout_email_id = takeout_email_id.toUtf8();
+    provenance.relative_path = relative.toUtf8();
     provenance.source_file =
-        plugin_static_function::get_final_artifact_source_file(relative, "", run.source_type_internal).first;
-    provenance.source_count_name = plugin_static_function::get_source_count_name();
-    provenance.os_scheme_display = run.os_scheme_display;
+        plugin_static_function::get_final_artifact_source_file(relative, "", run.source_type_internal)
+            .first.toUtf8();
+    provenance.source_count_name = plugin_static_function::get_source_count_name().toUtf8();
+    provenance.os_scheme_display = run.os_scheme_display.toUtf8();
     return provenance;
 }
 
@@ -118,7 +119,7 @@ bool google_calendar_gtakeoutos::read_ics_file(const QString& path, ics_event_sc
     const ics_row_provenance provenance = provenance_of(path);
     scanner.start_file();
     ics_unfolding_reader reader(&file);
-    QString line;
+    QByteArrayView line;
     while (reader.next_line(&line))
     {
         switch (scanner.scan_line(line))

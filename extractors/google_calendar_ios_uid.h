@@ -14,7 +14,7 @@ class google_calendar_ios_uid : public QWidget
 {
     Q_OBJECT
 
-public:
+  public:
     explicit google_calendar_ios_uid(QWidget* parent = nullptr);
 
     void ios_uid_set_plugin_helper_obj(plugin_helper_functions* obj);
@@ -34,12 +34,11 @@ public:
     void ios_uid_extract_artifacts();
     void ios_uid_set_ios_backup_pointer(ios_uid_backup_parser* parser);
 
-
-signals:
+  signals:
     void signal_extracted_records_of_plugin_ios_uid(qint64 records);
     void signal_total_tabs_processed_ios_uid(int count);
 
-private:
+  private:
     void find_source_file();
     void extract_plugin_artifacts();
 

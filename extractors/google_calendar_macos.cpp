@@ -4,11 +4,20 @@
 
 google_calendar_macos::google_calendar_macos(QWidget* parent) : QWidget(parent) {}
 
-void google_calendar_macos::macos_set_plugin_helper_obj(plugin_helper_functions* obj) { run.helper_obj = obj; }
+void google_calendar_macos::macos_set_plugin_helper_obj(plugin_helper_functions* obj)
+{
+    run.helper_obj = obj;
+}
 
-void google_calendar_macos::macos_set_record_count(qint64 count) { run.records_extracted_qint64 = count; }
+void google_calendar_macos::macos_set_record_count(qint64 count)
+{
+    run.records_extracted_qint64 = count;
+}
 
-void google_calendar_macos::macos_set_tab_processed_count(int count) { run.tabs_processed_int = count; }
+void google_calendar_macos::macos_set_tab_processed_count(int count)
+{
+    run.tabs_processed_int = count;
+}
 
 void google_calendar_macos::macos_set_desktop_info(struct_GLOBAL_COMMON_VORIX_AND_ARTIFACT_desktop_info) {}
 
@@ -25,26 +34,48 @@ void google_calendar_macos::macos_set_source_info(struct_GLOBAL_COMMON_VORIX_AND
     users_QStringList.removeAll(QString());
 }
 
-void google_calendar_macos::macos_set_plugin_name(QString name) { run.plugin_name_QString = name.trimmed(); }
+void google_calendar_macos::macos_set_plugin_name(QString name)
+{
+    run.plugin_name_QString = name.trimmed();
+}
 
-void google_calendar_macos::macos_set_destination_location(QString result_dir, QString tmp_dir, QString db_file)
+void google_calendar_macos::macos_set_destination_location(QString result_dir, QString tmp_dir,
+                                                           QString db_file)
 {
     run.result_directory_QString = result_dir;
     run.tmp_directory_QString = tmp_dir;
     run.destination_db_file_QString = db_file;
 }
 
-void google_calendar_macos::macos_set_essential_for_vorix_desk_extraction(QStringList tables) { run.tables_QStringList = tables; }
+void google_calendar_macos::macos_set_essential_for_vorix_desk_extraction(QStringList tables)
+{
+    run.tables_QStringList = tables;
+}
 
-void google_calendar_macos::macos_set_engine_type(int type) { run.type_engine_int = type; }
+void google_calendar_macos::macos_set_engine_type(int type)
+{
+    run.type_engine_int = type;
+}
 
-void google_calendar_macos::macos_set_essentials() { run.bool_cancel_extraction = false; }
+void google_calendar_macos::macos_set_essentials()
+{
+    run.bool_cancel_extraction = false;
+}
 
-void google_calendar_macos::macos_cancel_extraction() { run.bool_cancel_extraction = true; }
+void google_calendar_macos::macos_cancel_extraction()
+{
+    run.bool_cancel_extraction = true;
+}
 
-void google_calendar_macos::macos_set_source_count(int count) { run.source_count_int = count; }
+void google_calendar_macos::macos_set_source_count(int count)
+{
+    run.source_count_int = count;
+}
 
-void google_calendar_macos::macos_find_artifacts_source() { find_source_file(); }
+void google_calendar_macos::macos_find_artifacts_source()
+{
+    find_source_file();
+}
 
 void google_calendar_macos::macos_extract_artifacts()
 {

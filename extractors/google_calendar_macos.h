@@ -14,7 +14,7 @@ class google_calendar_macos : public QWidget
 {
     Q_OBJECT
 
-public:
+  public:
     explicit google_calendar_macos(QWidget* parent = nullptr);
 
     void macos_set_plugin_helper_obj(plugin_helper_functions* obj);
@@ -36,11 +36,11 @@ public:
 
     QStringList users() const { return users_QStringList; }
 
-signals:
+  signals:
     void signal_extracted_records_of_plugin_macos(qint64 records);
     void signal_total_tabs_processed_macos(int count);
 
-private:
+  private:
     void find_source_file();
     void extract_plugin_artifacts();
 

@@ -14,7 +14,7 @@ class google_calendar_winos : public QWidget
 {
     Q_OBJECT
 
-public:
+  public:
     explicit google_calendar_winos(QWidget* parent = nullptr);
 
     void winos_set_plugin_helper_obj(plugin_helper_functions* obj);
@@ -35,11 +35,11 @@ public:
 
     QStringList users() const { return users_QStringList; }
 
-signals:
+  signals:
     void signal_extracted_records_of_plugin_winos(qint64 records);
     void signal_total_tabs_processed_winos(int count);
 
-private:
+  private:
     void find_source_file();
     void extract_plugin_artifacts();
 

@@ -1,7 +1,9 @@
 #include "extractors/ics_calendar_store.h"
 
-#include <QSqlError>
+#include <QSqlDriver>
 #include <QVariant>
+
+#include <sqlite3.h>
 
 namespace
 {
@@ -15,61 +17,88 @@ const char* const insert_statement =
     ",source_count_name, "
     "os_scheme_display, calendar_name)values(?,?,?,?,?,  ?,?,?,?,?,  ?,?,?,?,?,  ?,?,?,?,?,  ?,?,?,?,?, "
     "?,?,?,?,?, ?)";
+
+sqlite3* native_handle(QSqlDatabase& db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
 } // namespace
 
-ics_calendar_store::ics_calendar_store(QSqlDatabase& db) : query(db)
+ics_calendar_store::ics_calendar_store(QSqlDatabase& db) : handle(native_handle(db))
 {
-    prepared_bool = query.prepare(insert_statement);
+    if (!handle)
+    {
+        error_text = "the connection has no SQLite handle";
+        return;
+    }
+    if (sqlite3_prepare_v2(handle, insert_statement, -1, &statement, nullptr) != SQLITE_OK)
+        error_text = QString::fromUtf8(sqlite3_errmsg(handle));
+}
+
+ics_calendar_store::~ics_calendar_store()
+{
+    sqlite3_finalize(statement);
 }
 
 bool ics_calendar_store::insert(const ics_event_row& row, const ics_row_provenance& provenance)
 {
+    if (!statement)
+        return false;
     // Every value is bound as text; a missing property is the empty string, never NULL.
-    const QString values[] = {
-        QStringLiteral("0"),
-        QString(""),
-        provenance.takeout_email_id,
-        row.previous_pro_id,
-        row.title,
-        row.location,
-        row.status,
-        row.conference_added,
-        row.timezone,
-        row.url,
-        row.attachment_detail,
-        row.event_end_date,
-        row.event_start_date,
-        row.event_creation_date,
-        row.event_update_date,
-        row.event_uid,
-        row.repeat_detail,
-        row.alert,
-        row.alarm_action,
-        row.event_last_modified,
-        row.end_repeat_on_date,
-        row.sound,
-        row.alert_on_date,
-        row.alarm_uid,
-        row.event_notes,
-        provenance.relative_path,
-        provenance.relative_path,
-        provenance.source_file,
-        provenance.source_count_name,
-        provenance.os_scheme_display,
-        row.calendar_name,
+    static const QByteArray bookmark("0");
+    static const QByteArray empty("");
+    const QByteArray* values[] = {
+        &bookmark,
+        &empty,
+        &provenance.takeout_email_id,
+        &row.previous_pro_id,
+        &row.title,
+        &row.location,
+        &row.status,
+        &row.conference_added,
+        &row.timezone,
+        &row.url,
+        &row.attachment_detail,
+        &row.event_end_date,
+        &row.event_start_date,
+        &row.event_creation_date,
+        &row.event_update_date,
+        &row.event_uid,
+        &row.repeat_detail,
+        &row.alert,
+        &row.alarm_action,
+        &row.event_last_modified,
+        &row.end_repeat_on_date,
+        &row.sound,
+        &row.alert_on_date,
+        &row.alarm_uid,
+        &row.event_notes,
+        &provenance.relative_path,
+        &provenance.relative_path,
+        &provenance.source_file,
+        &provenance.source_count_name,
+        &provenance.os_scheme_display,
+        &row.calendar_name,
     };
-    int position = 0;
-    for (const QString& value : values)
-        query.bindValue(position++, value.isNull() ? QString("") : value);
-    return prepared_bool && query.exec();
+    int position = 1;
+    for (const QByteArray* value : values)
+        sqlite3_bind_text(statement, position++, value->constData(), int(value->size()), SQLITE_STATIC);
+    const bool done = sqlite3_step(statement) == SQLITE_DONE;
+    error_text = done ? QString() : QString::fromUtf8(sqlite3_errmsg(handle));
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    return done;
 }
 
 QString ics_calendar_store::last_error_text() const
 {
-    return query.lastError().text();
+    return error_text;
 }
 
 QString ics_calendar_store::executed_query() const
 {
-    return query.executedQuery();
+    return QString::fromLatin1(insert_statement);
 }

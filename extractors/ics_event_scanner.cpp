@@ -3,74 +3,130 @@
 #include "extractors/ics_rule_text.h"
 #include "support/plugin_static_function.h"
 
-#include <QLatin1String>
+#include <QDate>
+#include <QString>
+
+#include <cstring>
 
 namespace
 {
-bool is_blank(QChar c)
+using bytes = QByteArrayView;
+
+bool is_blank(char c)
 {
-    const char16_t u = c.unicode();
-    return u == ' ' || u == '\t' || u == '\r' || u == '\n' || u == '\v' || u == '\f';
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
 // Only ASCII white space: a value's own Unicode spaces are evidence and stay.
-QString ascii_trimmed(const QString& text)
+bytes ascii_trimmed(bytes text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
-    while (begin < end && is_blank(text.at(begin)))
+    while (begin < end && is_blank(text[begin]))
         ++begin;
-    while (end > begin && is_blank(text.at(end - 1)))
+    while (end > begin && is_blank(text[end - 1]))
         --end;
-    return (begin == 0 && end == text.size()) ? text : text.mid(begin, end - begin);
+    return text.sliced(begin, end - begin);
 }
 
-QString after_first_colon(const QString& trimmed)
+template <qsizetype N> bool starts(bytes line, const char (&prefix)[N])
+{
+    return line.size() >= N - 1 && std::memcmp(line.data(), prefix, N - 1) == 0;
+}
+
+template <qsizetype N> bytes after(bytes trimmed, const char (&)[N])
+{
+    return trimmed.sliced(N - 1);
+}
+
+bytes after_first_colon(bytes trimmed)
 {
     const qsizetype colon = trimmed.indexOf(':');
-    return colon < 0 ? trimmed : trimmed.mid(colon + 1);
+    return colon < 0 ? trimmed : trimmed.sliced(colon + 1);
 }
 
 // The zone text kept in the timezone column: between the first "=" and the following ":".
-QString zone_text(QString trimmed)
+bytes zone_text(bytes trimmed)
 {
     const qsizetype equals = trimmed.indexOf('=');
     if (equals >= 0)
-        trimmed.remove(0, equals + 1);
+        trimmed = trimmed.sliced(equals + 1);
     const qsizetype colon = trimmed.indexOf(':');
-    if (colon >= 0)
-        trimmed.truncate(colon);
-    return trimmed;
+    return colon >= 0 ? trimmed.first(colon) : trimmed;
 }
 
 // The TZID parameter of a property line such as DTSTART;VALUE=DATE-TIME;TZID="Europe/Berlin":...
-QString tzid_parameter(const QString& trimmed)
+QByteArray tzid_parameter(bytes trimmed)
 {
-    QString parameters;
+    qsizetype end = trimmed.indexOf(';') + 1;
+    const qsizetype begin = end;
     bool quoted = false;
-    for (qsizetype i = trimmed.indexOf(';') + 1; i > 0 && i < trimmed.size(); ++i)
+    while (begin > 0 && end < trimmed.size() && (quoted || trimmed[end] != ':'))
+        quoted ^= (trimmed[end++] == '"');
+    for (const QByteArray& parameter : trimmed.sliced(begin, end - begin).toByteArray().split(';'))
     {
-        const QChar c = trimmed.at(i);
-        if (c == '"')
-            quoted = !quoted;
-        else if (c == ':' && !quoted)
-            break;
-        parameters += c;
+        if (parameter.startsWith("TZID="))
+            return parameter.mid(5).replace("\"", "");
     }
-    for (const QString& parameter : parameters.split(';'))
-    {
-        if (parameter.startsWith(QLatin1String("TZID=")))
-            return parameter.mid(5).remove('"');
-    }
-    return QString();
+    return QByteArray();
 }
 
-QString epoch_text(const QString& value)
+int two_digits(bytes text, qsizetype at)
 {
-    return plugin_static_function::convert_T_Z_time_to_epoch(value);
+    const char a = text[at];
+    const char b = text[at + 1];
+    if (a < '0' || a > '9' || b < '0' || b > '9')
+        return -1;
+    return (a - '0') * 10 + (b - '0');
 }
 
-const QLatin1String end_event("END:VEVENT");
+// The form nearly every stamp has, yyyyMMddThhmmssZ, read without the general parser.
+bool compact_utc_epoch(bytes value, QByteArray* epoch)
+{
+    if (value.size() != 16 || value[8] != 'T' || value[15] != 'Z')
+        return false;
+    const int century = two_digits(value, 0), year = two_digits(value, 2), month = two_digits(value, 4),
+              day = two_digits(value, 6), hour = two_digits(value, 9), minute = two_digits(value, 11),
+              second = two_digits(value, 13);
+    if (century < 0 || year < 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || second < 0)
+        return false;
+    const QDate date(century * 100 + year, month, day);
+    if (century * 100 + year == 0 || !date.isValid() || hour > 23 || minute > 59 || second > 59)
+        return false;
+    const qint64 days = date.toJulianDay() - QDate(1970, 1, 1).toJulianDay();
+    *epoch = QByteArray::number(days * 86400 + hour * 3600 + minute * 60 + second);
+    return true;
+}
+
+QByteArray epoch_text(bytes value, const QByteArray& zone = QByteArray())
+{
+    QByteArray fast;
+    if (compact_utc_epoch(ascii_trimmed(value), &fast))
+        return fast;
+    const QString text = QString::fromUtf8(value);
+    const QString epoch =
+        zone.isEmpty() ? plugin_static_function::convert_T_Z_time_to_epoch(text)
+                       : plugin_static_function::convert_T_Z_time_to_epoch(text, QString::fromUtf8(zone));
+    return epoch.toLatin1();
+}
+
+// Values are stored as text: bytes that are not UTF-8 become replacement characters, as a
+// decoder would make them.
+void make_valid_utf8(QByteArray& value)
+{
+    if (!bytes(value).isValidUtf8())
+        value = QString::fromUtf8(value).toUtf8();
+}
+
+QByteArray settled_date(const QByteArray& pending)
+{
+    QByteArray date = pending;
+    if (ascii_trimmed(pending).isEmpty() || date.contains("(DATE)"))
+        date.clear();
+    return date.replace("()", "");
+}
+
+const char end_event[] = "END:VEVENT";
 } // namespace
 
 ics_event_scanner::ics_event_scanner(const std::atomic<bool>* cancel_flag) : cancel_flag(cancel_flag) {}
@@ -78,17 +134,14 @@ ics_event_scanner::ics_event_scanner(const std::atomic<bool>* cancel_flag) : can
 void ics_event_scanner::start_file()
 {
     row = ics_event_row();
-    pending_start.clear();
-    pending_start_zone.clear();
-    pending_end.clear();
-    pending_end_zone.clear();
+    reset_row();
     current_block = block::event;
     other_component_end.clear();
 }
 
 void ics_event_scanner::reset_row()
 {
-    const QString calendar_name = row.calendar_name;
+    const QByteArray calendar_name = row.calendar_name;
     row = ics_event_row();
     row.calendar_name = calendar_name;
     pending_start.clear();
@@ -97,11 +150,11 @@ void ics_event_scanner::reset_row()
     pending_end_zone.clear();
 }
 
-ics_event_scanner::outcome ics_event_scanner::scan_line(const QString& line)
+ics_event_scanner::outcome ics_event_scanner::scan_line(QByteArrayView line)
 {
-    if (cancel_flag && *cancel_flag)
+    if (cancelled())
         return outcome::cancelled;
-    const QString trimmed = ascii_trimmed(line);
+    const bytes trimmed = ascii_trimmed(line);
     if (track_block(line, trimmed))
         return outcome::next_line;
 
@@ -110,21 +163,21 @@ ics_event_scanner::outcome ics_event_scanner::scan_line(const QString& line)
     else if (current_block == block::event && !scan_event_line(line, trimmed))
         return outcome::cancelled;
 
-    if (current_block == block::event && line.startsWith(end_event))
+    if (current_block == block::event && starts(line, end_event))
         return outcome::row_complete;
     return outcome::next_line;
 }
 
 // Follows the component blocks; true when the line belongs to a block whose lines are not read.
-bool ics_event_scanner::track_block(const QString& line, const QString& trimmed)
+bool ics_event_scanner::track_block(QByteArrayView line, QByteArrayView trimmed)
 {
     // Event boundaries also close any block a broken file left open.
-    if (trimmed == QLatin1String("BEGIN:VEVENT"))
+    if (trimmed == bytes("BEGIN:VEVENT"))
     {
         current_block = block::event;
         return true;
     }
-    if (line.startsWith(end_event))
+    if (starts(line, end_event))
     {
         current_block = block::event;
         return false;
@@ -133,11 +186,11 @@ bool ics_event_scanner::track_block(const QString& line, const QString& trimmed)
     {
     case block::time_zone:
     case block::other_component:
-        if (trimmed == other_component_end)
+        if (trimmed == bytes(other_component_end))
             current_block = block::event;
         return true;
     case block::alarm:
-        if (trimmed == QLatin1String("END:VALARM"))
+        if (trimmed == bytes("END:VALARM"))
         {
             current_block = block::event;
             return true;
@@ -146,127 +199,154 @@ bool ics_event_scanner::track_block(const QString& line, const QString& trimmed)
     case block::event:
         break;
     }
-    if (trimmed == QLatin1String("BEGIN:VALARM"))
+    if (!starts(trimmed, "BEGIN:"))
+        return false;
+    const bytes component = after(trimmed, "BEGIN:");
+    if (component == bytes("VALARM"))
     {
         current_block = block::alarm;
         return true;
     }
-    static const QLatin1String skipped[] = {QLatin1String("VTIMEZONE"), QLatin1String("VTODO"),
-                                            QLatin1String("VJOURNAL"), QLatin1String("VFREEBUSY"),
-                                            QLatin1String("VAVAILABILITY")};
-    if (!trimmed.startsWith(QLatin1String("BEGIN:")))
-        return false;
-    for (const QLatin1String& name : skipped)
+    for (const char* skipped : {"VTIMEZONE", "VTODO", "VJOURNAL", "VFREEBUSY", "VAVAILABILITY"})
     {
-        if (trimmed.mid(6) == name)
+        if (component == bytes(skipped))
         {
-            current_block = (name == QLatin1String("VTIMEZONE")) ? block::time_zone : block::other_component;
-            other_component_end = "END:" + QString(name);
+            current_block = (component == bytes("VTIMEZONE")) ? block::time_zone : block::other_component;
+            other_component_end = "END:" + component.toByteArray();
             return true;
         }
     }
     return false;
 }
 
-void ics_event_scanner::scan_trigger(const QString& line, const QString& trimmed)
+void ics_event_scanner::scan_trigger(QByteArrayView line, QByteArrayView trimmed)
 {
-    if (line.startsWith(QLatin1String("TRIGGER;VALUE=DATE-TIME:")))
+    if (starts(line, "TRIGGER;VALUE=DATE-TIME:"))
         row.alert_on_date = epoch_text(after_first_colon(trimmed));
-    else if (line.startsWith(QLatin1String("TRIGGER:")))
+    else if (starts(line, "TRIGGER:"))
         row.alert = ics_rule_text::alarm_offset(trimmed);
 }
 
-void ics_event_scanner::scan_alarm_line(const QString& line, const QString& trimmed)
+void ics_event_scanner::scan_alarm_line(QByteArrayView line, QByteArrayView trimmed)
 {
-    if (line.startsWith(QLatin1String("TRIGGER")))
+    if (starts(line, "TRIGGER"))
         scan_trigger(line, trimmed);
-    else if (line.startsWith(QLatin1String("ACTION:")))
-        row.alarm_action = after_first_colon(trimmed);
-    else if (line.startsWith(QLatin1String("ATTACH;VALUE=URI:")))
+    else if (starts(line, "ACTION:"))
+        row.alarm_action = after_first_colon(trimmed).toByteArray();
+    else if (starts(line, "ATTACH;VALUE=URI:"))
     {
-        if (!line.startsWith(QLatin1String("ATTACH;VALUE=URI:ical://")))
-            row.sound = after_first_colon(trimmed);
+        if (!starts(line, "ATTACH;VALUE=URI:ical://"))
+            row.sound = after_first_colon(trimmed).toByteArray();
     }
-    else if (line.startsWith(QLatin1String("DESCRIPTION:")))
-        row.event_notes += trimmed.mid(12) + ";;";
-    else if (line.startsWith(QLatin1String("X-WR-ALARMUID:")))
-        row.alarm_uid = trimmed.mid(14);
+    else if (starts(line, "DESCRIPTION:"))
+        row.event_notes.append(after(trimmed, "DESCRIPTION:")).append(";;");
+    else if (starts(line, "X-WR-ALARMUID:"))
+        row.alarm_uid = after(trimmed, "X-WR-ALARMUID:").toByteArray();
 }
 
 // Returns false when a cancellation stopped the line.
-bool ics_event_scanner::scan_event_line(const QString& line, const QString& trimmed)
+bool ics_event_scanner::scan_event_line(QByteArrayView line, QByteArrayView trimmed)
 {
-    if (line.startsWith(QLatin1String("TRIGGER")) || line.startsWith(QLatin1String("ACTION:")) ||
-        line.startsWith(QLatin1String("ATTACH;VALUE=URI:")) ||
-        line.startsWith(QLatin1String("DESCRIPTION:")) || line.startsWith(QLatin1String("X-WR-ALARMUID:")))
+    if (line.isEmpty())
+        return true;
+    switch (line[0])
+    {
+    case 'A':
+        if (starts(line, "ATTACH;FILENAME="))
+            row.attachment_detail.append(after(trimmed, "ATTACH;FILENAME=")).append(";");
+        else
+            scan_alarm_line(line, trimmed);
+        break;
+    case 'C':
+        if (starts(line, "CREATED:"))
+            row.event_creation_date = epoch_text(after_first_colon(trimmed));
+        break;
+    case 'D':
+        if (starts(line, "DTEND"))
+            scan_date(line, trimmed, "DTEND", &pending_end, &pending_end_zone, false);
+        else if (starts(line, "DTSTAMP:"))
+            row.event_update_date = epoch_text(after_first_colon(trimmed));
+        else if (starts(line, "DTSTART"))
+            scan_date(line, trimmed, "DTSTART", &pending_start, &pending_start_zone, true);
+        else
+            scan_alarm_line(line, trimmed);
+        break;
+    case 'L':
+        if (starts(line, "LOCATION:"))
+            row.location = after(trimmed, "LOCATION:").toByteArray().replace("\\,", ",").replace("\\n", " ");
+        else if (starts(line, "LAST-MODIFIED:"))
+            row.event_last_modified = epoch_text(after_first_colon(trimmed));
+        break;
+    case 'P':
+        if (starts(line, "PRODID:"))
+            row.previous_pro_id = after(trimmed, "PRODID:").toByteArray();
+        break;
+    case 'R':
+        if (starts(line, "RRULE:FREQ="))
+            return scan_recurrence(trimmed);
+        break;
+    case 'S':
+        if (starts(line, "SUMMARY:"))
+            row.title = after(trimmed, "SUMMARY:").toByteArray();
+        else if (starts(line, "STATUS:"))
+            row.status = after(trimmed, "STATUS:").toByteArray();
+        break;
+    case 'U':
+        if (starts(line, "UID:"))
+            row.event_uid = after(trimmed, "UID:").toByteArray();
+        else if (starts(line, "URL;VALUE=URI:"))
+            row.url = after(trimmed, "URL;VALUE=URI:").toByteArray();
+        break;
+    case 'X':
+        if (starts(line, "X-GOOGLE-HANGOUT:"))
+            row.conference_added = after(trimmed, "X-GOOGLE-HANGOUT:").toByteArray();
+        else if (starts(line, "X-GOOGLE-CONFERENCE:"))
+            row.conference_added = after(trimmed, "X-GOOGLE-CONFERENCE:").toByteArray();
+        else if (starts(line, "X-WR-CALNAME:"))
+            row.calendar_name = after(trimmed, "X-WR-CALNAME:").toByteArray();
+        else
+            scan_alarm_line(line, trimmed);
+        break;
+    default:
         scan_alarm_line(line, trimmed);
-    else if (line.startsWith(QLatin1String("SUMMARY:")))
-        row.title = trimmed.mid(8);
-    else if (line.startsWith(QLatin1String("STATUS:")))
-        row.status = trimmed.mid(7);
-    else if (line.startsWith(QLatin1String("LOCATION:")))
-        row.location = trimmed.mid(9)
-                           .replace(QLatin1String("\\,"), QLatin1String(","))
-                           .replace(QLatin1String("\\n"), QLatin1String(" "));
-    else if (line.startsWith(QLatin1String("URL;VALUE=URI:")))
-        row.url = trimmed.mid(14);
-    else if (line.startsWith(QLatin1String("X-GOOGLE-HANGOUT:")))
-        row.conference_added = trimmed.mid(17);
-    else if (line.startsWith(QLatin1String("X-GOOGLE-CONFERENCE:")))
-        row.conference_added = trimmed.mid(20);
-    else if (line.startsWith(QLatin1String("UID:")))
-        row.event_uid = trimmed.mid(4);
-    else if (line.startsWith(QLatin1String("DTEND")))
-        scan_date(line, trimmed, "DTEND", &pending_end, &pending_end_zone, false);
-    else if (line.startsWith(QLatin1String("DTSTAMP:")))
-        row.event_update_date = epoch_text(after_first_colon(trimmed));
-    else if (line.startsWith(QLatin1String("CREATED:")))
-        row.event_creation_date = epoch_text(after_first_colon(trimmed));
-    else if (line.startsWith(QLatin1String("LAST-MODIFIED:")))
-        row.event_last_modified = epoch_text(after_first_colon(trimmed));
-    else if (line.startsWith(QLatin1String("DTSTART")))
-        scan_date(line, trimmed, "DTSTART", &pending_start, &pending_start_zone, true);
-    else if (line.startsWith(QLatin1String("PRODID:")))
-        row.previous_pro_id = trimmed.mid(7);
-    else if (line.startsWith(QLatin1String("ATTACH;FILENAME=")))
-        row.attachment_detail += trimmed.mid(16) + ";";
-    else if (line.startsWith(QLatin1String("RRULE:FREQ=")))
-        return scan_recurrence(trimmed);
-    else if (line.startsWith(QLatin1String("X-WR-CALNAME:")))
-        row.calendar_name = trimmed.mid(13);
+        break;
+    }
     return true;
 }
 
-void ics_event_scanner::scan_date(const QString& line, const QString& trimmed, const QString& name,
-                                  QString* pending, QString* pending_zone, bool trim_zone_text)
+void ics_event_scanner::scan_date(QByteArrayView line, QByteArrayView trimmed, QByteArrayView name,
+                                  QByteArray* pending, QByteArray* pending_zone, bool trim_zone_text)
 {
-    if (line.startsWith(name + ":"))
+    if (line.size() <= name.size())
+        return;
+    const char separator = line[name.size()];
+    if (separator == ':')
     {
-        *pending = line.mid(name.size() + 1);
+        *pending = line.sliced(name.size() + 1).toByteArray();
         pending_zone->clear();
     }
-    else if (line.startsWith(name + ";"))
+    else if (separator == ';')
     {
-        const QString zone = zone_text(trimmed);
-        row.timezone = trim_zone_text ? ascii_trimmed(zone) : zone;
-        *pending = after_first_colon(trimmed);
+        const bytes zone = zone_text(trimmed);
+        row.timezone = (trim_zone_text ? ascii_trimmed(zone) : zone).toByteArray();
+        *pending = after_first_colon(trimmed).toByteArray();
         *pending_zone = tzid_parameter(trimmed);
     }
 }
 
 // Returns false when a cancellation came between two parts of the rule.
-bool ics_event_scanner::scan_recurrence(const QString& trimmed)
+bool ics_event_scanner::scan_recurrence(QByteArrayView trimmed)
 {
-    const QStringList parts = trimmed.mid(6).split(';');
-    QString text = row.repeat_detail;
+    const QList<QByteArray> parts = after(trimmed, "RRULE:").toByteArray().split(';');
+    QByteArray text = row.repeat_detail;
     if (!text.isEmpty())
         text += ';';
-    for (const QString& part : parts)
+    for (const QByteArray& part : parts)
     {
-        if (cancel_flag && *cancel_flag)
+        if (cancelled())
             return false;
-        if (part.contains(QLatin1String("UNTIL=")))
-            row.end_repeat_on_date = epoch_text(ascii_trimmed(part).remove(QLatin1String("UNTIL=")));
+        if (part.contains("UNTIL="))
+            row.end_repeat_on_date = epoch_text(ascii_trimmed(part).toByteArray().replace("UNTIL=", ""));
         text += ics_rule_text::recurrence_part(part) + ';';
     }
     if (text.endsWith(';'))
@@ -275,22 +355,19 @@ bool ics_event_scanner::scan_recurrence(const QString& trimmed)
     return true;
 }
 
-QString ics_event_scanner::settled_date(const QString& pending, QString date)
-{
-    if (ascii_trimmed(pending).isEmpty() || date.contains(QLatin1String("(DATE)")))
-        date.clear();
-    return date.remove(QLatin1String("()"));
-}
-
 ics_event_row ics_event_scanner::finished_row() const
 {
     ics_event_row finished = row;
-    finished.repeat_detail = ics_rule_text::settled_recurrence(finished.repeat_detail);
-    if (finished.timezone.contains(QLatin1String("DATE")))
+    finished.repeat_detail = ics_rule_text::settled_recurrence(row.repeat_detail);
+    if (finished.timezone.contains("DATE"))
         finished.timezone.clear();
-    finished.event_start_date = plugin_static_function::convert_T_Z_time_to_epoch(
-        settled_date(pending_start, pending_start), pending_start_zone);
-    finished.event_end_date = plugin_static_function::convert_T_Z_time_to_epoch(
-        settled_date(pending_end, pending_end), pending_end_zone);
+    finished.event_start_date = epoch_text(settled_date(pending_start), pending_start_zone);
+    finished.event_end_date = epoch_text(settled_date(pending_end), pending_end_zone);
+    for (QByteArray* value :
+         {&finished.previous_pro_id, &finished.title, &finished.location, &finished.status,
+          &finished.conference_added, &finished.timezone, &finished.url, &finished.attachment_detail,
+          &finished.event_uid, &finished.repeat_detail, &finished.alert, &finished.alarm_action,
+          &finished.sound, &finished.alarm_uid, &finished.event_notes, &finished.calendar_name})
+        make_valid_utf8(*value);
     return finished;
 }

@@ -2,15 +2,25 @@
 
 #include <cstring>
 
+namespace
+{
+bool is_fold_blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+} // namespace
+
 ics_unfolding_reader::ics_unfolding_reader(QIODevice* device) : device(device) {}
 
 bool ics_unfolding_reader::fill()
 {
     if (at_end)
         return false;
-    buffer = device->read(chunk_size);
+    buffer.resize(chunk_size);
+    const qint64 got = device->read(buffer.data(), chunk_size);
+    buffer.resize(got > 0 ? got : 0);
     position = 0;
-    if (buffer.isEmpty())
+    if (got <= 0)
     {
         at_end = true;
         return false;
@@ -18,9 +28,23 @@ bool ics_unfolding_reader::fill()
     return true;
 }
 
-// Appends bytes up to the next unfolded line break to `out`; true when a whole line is complete.
-bool ics_unfolding_reader::take_line(QByteArray* out)
+// The common case: the whole line and the byte after its break lie in the buffer, no fold.
+bool ics_unfolding_reader::line_within_buffer(QByteArrayView* line)
 {
+    const char* start = buffer.constData() + position;
+    const qsizetype left = buffer.size() - position;
+    const char* lf = static_cast<const char*>(std::memchr(start, '\n', size_t(left)));
+    if (!lf || lf + 1 >= start + left || is_fold_blank(lf[1]))
+        return false;
+    *line = QByteArrayView(start, lf - start);
+    position += (lf - start) + 1;
+    return true;
+}
+
+// Gathers the next line into line_bytes across chunks and folds; true when a whole line is there.
+bool ics_unfolding_reader::take_line()
+{
+    line_bytes.resize(0);
     for (;;)
     {
         if (position >= buffer.size() && !fill())
@@ -30,40 +54,43 @@ bool ics_unfolding_reader::take_line(QByteArray* out)
         const char* lf = static_cast<const char*>(std::memchr(start, '\n', size_t(left)));
         if (!lf)
         {
-            out->append(start, left);
+            line_bytes.append(start, left);
             position = buffer.size();
             continue;
         }
-        out->append(start, lf - start);
+        line_bytes.append(start, lf - start);
         position += (lf - start) + 1;
 
         // The byte after the break decides between a fold and the end of the line.
         if (position >= buffer.size() && !fill())
             return true;
-        const char next = buffer.at(position);
-        if (next != ' ' && next != '\t')
+        if (!is_fold_blank(buffer.at(position)))
             return true;
-        if (out->endsWith('\r'))
-            out->chop(1);
+        if (line_bytes.endsWith('\r'))
+            line_bytes.chop(1);
         ++position;
     }
 }
 
-bool ics_unfolding_reader::next_line(QString* line)
+bool ics_unfolding_reader::next_line(QByteArrayView* line)
 {
     if (finished)
         return false;
-    line_bytes.clear();
-    if (take_line(&line_bytes))
+    if (line_within_buffer(line))
     {
         saw_line_break = true;
-        *line = QString::fromUtf8(line_bytes);
+        return true;
+    }
+    if (take_line())
+    {
+        saw_line_break = true;
+        *line = line_bytes;
         return true;
     }
     // The text after the last line break is a line of its own, unless there never was a break.
     finished = true;
     if (!saw_line_break)
         return false;
-    *line = QString::fromUtf8(line_bytes);
+    *line = line_bytes;
     return true;
 }

@@ -1,28 +1,30 @@
 #ifndef ICS_UNFOLDING_READER_H
 #define ICS_UNFOLDING_READER_H
 
-// Reads an iCalendar file in chunks and yields its logical lines: a line break (CR LF or LF)
-// followed by one blank or tab is a fold and is removed from the bytes before decoding, so a
-// character split by a fold survives. Memory stays at one chunk plus the current line.
+// Reads an iCalendar file in chunks and yields its logical lines as UTF-8 bytes: a line break
+// (CR LF or LF) followed by one blank or tab is a fold and is removed from the bytes before any
+// decoding, so a character split by a fold survives. Memory stays at one chunk plus the current
+// line, whatever the file's size.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QIODevice>
-#include <QString>
 
 class ics_unfolding_reader
 {
   public:
-    static constexpr qint64 chunk_size = 64 * 1024;
+    static constexpr qint64 chunk_size = 256 * 1024;
 
     explicit ics_unfolding_reader(QIODevice* device);
 
-    // The next line, decoded as UTF-8 and keeping a trailing carriage return; false at the end.
-    // A file without any line break yields no lines.
-    bool next_line(QString* line);
+    // The next line, keeping a trailing carriage return; false at the end. The view stays valid
+    // until the next call. A file without any line break yields no lines.
+    bool next_line(QByteArrayView* line);
 
   private:
     bool fill();
-    bool take_line(QByteArray* out);
+    bool take_line();
+    bool line_within_buffer(QByteArrayView* line);
 
     QIODevice* device;
     QByteArray buffer;
