@@ -10,14 +10,17 @@ bool is_fold_blank(char c)
 }
 } // namespace
 
-ics_unfolding_reader::ics_unfolding_reader(QIODevice* device) : device(device) {}
+ics_unfolding_reader::ics_unfolding_reader(QIODevice* device, qint64 chunk_bytes)
+    : device(device), chunk_bytes(chunk_bytes > 0 ? chunk_bytes : chunk_size)
+{
+}
 
 bool ics_unfolding_reader::fill()
 {
     if (at_end)
         return false;
-    buffer.resize(chunk_size);
-    const qint64 got = device->read(buffer.data(), chunk_size);
+    buffer.resize(chunk_bytes);
+    const qint64 got = device->read(buffer.data(), chunk_bytes);
     buffer.resize(got > 0 ? got : 0);
     position = 0;
     if (got <= 0)

@@ -15,7 +15,7 @@ class ics_unfolding_reader
   public:
     static constexpr qint64 chunk_size = 256 * 1024;
 
-    explicit ics_unfolding_reader(QIODevice* device);
+    explicit ics_unfolding_reader(QIODevice* device, qint64 chunk_bytes = chunk_size);
 
     // The next line, keeping a trailing carriage return; false at the end. The view stays valid
     // until the next call. A file without any line break yields no lines.
@@ -27,6 +27,7 @@ class ics_unfolding_reader
     bool line_within_buffer(QByteArrayView* line);
 
     QIODevice* device;
+    qint64 chunk_bytes;
     QByteArray buffer;
     qsizetype position = 0;
     QByteArray line_bytes;

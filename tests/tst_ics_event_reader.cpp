@@ -124,6 +124,8 @@ class tst_ics_event_reader : public QObject
     void folds_across_chunk_boundaries_data();
     void folds_across_chunk_boundaries();
 
+    void streaming_gives_the_rows_of_reading_whole_data();
+    void streaming_gives_the_rows_of_reading_whole();
     void working_values_reset_between_files();
     void unterminated_blocks_do_not_swallow_events();
 
@@ -441,6 +443,74 @@ void tst_ics_event_reader::folds_across_chunk_boundaries()
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines.at(0), QString::fromUtf8(head + "\xc3\xa9tail\r"));
     QCOMPARE(lines.at(1), QString("NEXT:1\r"));
+}
+
+namespace
+{
+// Every column of every row the scanner completes while reading `bytes` in chunks of `chunk`.
+QList<QByteArrayList> rows_read_in_chunks(const QByteArray& bytes, qint64 chunk)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    ics_unfolding_reader reader(&buffer, chunk);
+    ics_event_scanner scanner(nullptr);
+    scanner.start_file();
+    QList<QByteArrayList> rows;
+    QByteArrayView line;
+    while (reader.next_line(&line))
+    {
+        if (scanner.scan_line(line) != ics_event_scanner::outcome::row_complete)
+            continue;
+        const ics_event_row r = scanner.finished_row();
+        rows << QByteArrayList{r.previous_pro_id,
+                               r.title,
+                               r.location,
+                               r.status,
+                               r.conference_added,
+                               r.timezone,
+                               r.url,
+                               r.attachment_detail,
+                               r.event_end_date,
+                               r.event_start_date,
+                               r.event_creation_date,
+                               r.event_update_date,
+                               r.event_uid,
+                               r.repeat_detail,
+                               r.alert,
+                               r.alarm_action,
+                               r.event_last_modified,
+                               r.end_repeat_on_date,
+                               r.sound,
+                               r.alert_on_date,
+                               r.alarm_uid,
+                               r.event_notes,
+                               r.calendar_name};
+        scanner.reset_row();
+    }
+    return rows;
+}
+} // namespace
+
+void tst_ics_event_reader::streaming_gives_the_rows_of_reading_whole_data()
+{
+    QTest::addColumn<qint64>("chunk");
+    for (qint64 chunk : {1, 2, 3, 5, 7, 64, 4093})
+        QTest::newRow(qPrintable(QString::number(chunk))) << chunk;
+}
+
+void tst_ics_event_reader::streaming_gives_the_rows_of_reading_whole()
+{
+    // Small chunks put every fold, every CR LF and every multi-byte character across an edge.
+    QFETCH(qint64, chunk);
+    QByteArray bytes;
+    for (const char* fixture :
+         {"reader/takeout/Calendar/Work.ics", "reader/takeout/Calendar/sub/deeper/second.ics"})
+        bytes += test_support::read_file(test_support::test_data(fixture));
+    bytes += many_events(50);
+    const QList<QByteArrayList> whole = rows_read_in_chunks(bytes, bytes.size() + 1);
+    QCOMPARE(whole.size(), 56);
+    QCOMPARE(rows_read_in_chunks(bytes, chunk), whole);
 }
 
 void tst_ics_event_reader::working_values_reset_between_files()
