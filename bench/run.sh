@@ -13,10 +13,9 @@ echo "machine: $(nproc) cores, $(free -g | awk '/Mem:/{print $2}') GiB, $(grep -
 many_mb=$(du -sm "$work/many/Calendar" | cut -f1)
 single_mb=$(du -sm "$work/single/Calendar" | cut -f1)
 
-measure() { # measure LABEL EVENTS MB COMMAND...: one timed run, prints "seconds peak_kib"
-    local out
-    out=$( { /usr/bin/time -f "%e %M" "${@:4}" >/dev/null 2>/dev/null; } 2>&1 | tail -1)
-    echo "$out"
+measure() { # measure COMMAND...: one timed run, prints "seconds peak_kib"
+    /usr/bin/time -o "$work/time.txt" -f "%e %M" "$@" >/dev/null 2>&1
+    cat "$work/time.txt"
 }
 
 summary() { # summary LABEL EVENTS MB FILE_OF_"seconds kib"_LINES [FLOOR_MEDIAN]
@@ -39,15 +38,15 @@ PY
 
 : >"$work/floor.txt"; : >"$work/extract.txt"
 for i in $(seq "$runs"); do
-    rm -f "$work/floor.sqlite"; measure floor 0 0 "$build/bench/floor" "$work/many" "$work/floor.sqlite" >>"$work/floor.txt"
-    rm -rf "$work/out"; measure extract 0 0 "$build/gcal-extract" -q "$work/many" "$work/out" >>"$work/extract.txt"
+    rm -f "$work/floor.sqlite"; measure "$build/bench/floor" "$work/many" "$work/floor.sqlite" >>"$work/floor.txt"
+    rm -rf "$work/out"; measure "$build/gcal-extract" -q "$work/many" "$work/out" >>"$work/extract.txt"
 done
 summary "floor (100k events, 20 files)" 100000 "$many_mb" "$work/floor.txt"
 summary "gcal-extract (same files)" 100000 "$many_mb" "$work/extract.txt" "$(cat "$work/floor.txt.median")"
 
 : >"$work/single.txt"
 for i in $(seq "$runs"); do
-    rm -rf "$work/out"; measure single 0 0 "$build/gcal-extract" -q "$work/single" "$work/out" >>"$work/single.txt"
+    rm -rf "$work/out"; measure "$build/gcal-extract" -q "$work/single" "$work/out" >>"$work/single.txt"
 done
 summary "gcal-extract (one ${single_mb} MB file)" 750000 "$single_mb" "$work/single.txt"
 [ -n "${BENCH_WORK:-}" ] || rm -rf "$work"
