@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 
 #include <algorithm>
 
@@ -41,6 +42,18 @@ void collect_calendar_files(const QString& dir, QStringList* files)
         else if (is_calendar_file(entry))
             files->append(entry.filePath());
     }
+}
+
+// Takes the write lock up front: a database another process holds locked fails here once,
+// after the driver's busy wait, instead of at every row.
+bool begin_write_transaction(QSqlDatabase& db)
+{
+    QSqlQuery begin(db);
+    if (begin.exec("BEGIN IMMEDIATE"))
+        return true;
+    log("[extract_ics_calendar_events] begin transaction --------FAILED-------- " + begin.lastError().text());
+    db.close();
+    return false;
 }
 
 // The commit decides whether the run's rows exist at all: its failure must be seen.
@@ -150,7 +163,8 @@ void google_calendar_gtakeoutos::extract_ics_calendar_events()
             log(db.lastError().text());
             return;
         }
-        db.transaction();
+        if (!begin_write_transaction(db))
+            return;
 
         bool cancelled = false;
         {
