@@ -116,7 +116,17 @@ public:
     static QString get_source_os_scan_version(QString os_scheme);
 
     // macOS object value getters.
-    // (declared with the portable value layer)
+    // Key, dictionary and date are platform objects the caller owns (support/macos_values/macos_objects.h).
+    static QString convert_cfstring_to_qstring(const struct macos_string* text);
+    static QString get_nsstring_values(void* key, void* dictionary);
+    static QString get_nsnumber_values(void* key, void* dictionary);
+    static QString get_nsnumber_values_yes_no(void* key, void* dictionary);
+    static QString get_nsnumber_key_and_value_yes_no(void* key, void* dictionary, QString label);
+    static QString get_nsstring_key_and_values(void* key, void* dictionary, QString label);
+    static QString get_nsnumber_key_and_values(void* key, void* dictionary, QString label);
+    static QString get_nsarray_key_and_values(void* key, void* dictionary, QString label);
+    static qint64 convert_nsdate_to_epoch(const struct macos_date* date, const struct macos_object* object);
+    static struct_GLOBAL_ARTIFACT_used_dates extract_used_date(QString file_path);
 
     // Directory operations.
     static void copy_directory(QString source_dir, QString destination_dir);
