@@ -125,10 +125,16 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    // Our options are read before Qt sees them: QApplication would take --plugin and other
+    // names of its own out of the command line.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    int qt_argc = 1;
+    QApplication app(qt_argc, argv);
 
     extract_options options;
-    const QString usage_error = options.parse(app.arguments());
+    const QString usage_error = options.parse(arguments);
     if (!usage_error.isEmpty())
     {
         print_error(usage_error);
