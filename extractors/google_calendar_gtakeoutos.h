@@ -49,7 +49,7 @@ class google_calendar_gtakeoutos : public QWidget
     QStringList calendar_files() const;
     bool read_ics_file(const QString& path, ics_event_scanner& scanner, ics_calendar_store& store,
                        const QString& db_name);
-    void store_row(ics_event_scanner& scanner, ics_calendar_store& store,
+    bool store_row(ics_event_scanner& scanner, ics_calendar_store& store,
                    const ics_row_provenance& provenance, const QString& db_name);
     ics_row_provenance provenance_of(const QString& path) const;
 

@@ -95,7 +95,8 @@ ics_row_provenance google_calendar_gtakeoutos::provenance_of(const QString& path
     return provenance;
 }
 
-void google_calendar_gtakeoutos::store_row(ics_event_scanner& scanner, ics_calendar_store& store,
+// Returns false when the failed row took the run's transaction with it.
+bool google_calendar_gtakeoutos::store_row(ics_event_scanner& scanner, ics_calendar_store& store,
                                            const ics_row_provenance& provenance, const QString& db_name)
 {
     if (store.insert(scanner.finished_row(), provenance))
@@ -115,9 +116,10 @@ void google_calendar_gtakeoutos::store_row(ics_event_scanner& scanner, ics_calen
     }
     // A failed row's values must not flow into the next event.
     scanner.reset_row();
+    return !store.transaction_lost();
 }
 
-// Returns false when the run was cancelled inside the file.
+// Returns false when the run must end inside the file: cancelled, or its transaction lost.
 bool google_calendar_gtakeoutos::read_ics_file(const QString& path, ics_event_scanner& scanner,
                                                ics_calendar_store& store, const QString& db_name)
 {
@@ -140,7 +142,8 @@ bool google_calendar_gtakeoutos::read_ics_file(const QString& path, ics_event_sc
         case ics_event_scanner::outcome::cancelled:
             return false;
         case ics_event_scanner::outcome::row_complete:
-            store_row(scanner, store, provenance, db_name);
+            if (!store_row(scanner, store, provenance, db_name))
+                return false;
             break;
         case ics_event_scanner::outcome::next_line:
             break;
@@ -166,7 +169,9 @@ void google_calendar_gtakeoutos::extract_ics_calendar_events()
         if (!begin_write_transaction(db))
             return;
 
-        bool cancelled = false;
+        bool stopped = false;
+        bool lost = false;
+        QString lost_reason;
         {
             ics_calendar_store store(db);
             ics_event_scanner scanner(&run.bool_cancel_extraction);
@@ -175,13 +180,23 @@ void google_calendar_gtakeoutos::extract_ics_calendar_events()
             {
                 if (run.bool_cancel_extraction || !read_ics_file(path, scanner, store, db.databaseName()))
                 {
-                    cancelled = true;
+                    stopped = true;
                     break;
                 }
             }
+            lost = store.transaction_lost();
+            lost_reason = store.last_error_text();
+        }
+        if (lost)
+        {
+            // Rows written one by one outside the run's transaction would leave an arbitrary subset.
+            log("[extract_ics_calendar_events] transaction rolled back --------FAILED-------- " +
+                lost_reason);
+            db.close();
+            return;
         }
         commit_and_close(db);
-        if (cancelled)
+        if (stopped)
             return;
     }
     log("[extract_ics_calendar_events] -END");

@@ -98,6 +98,11 @@ QString ics_calendar_store::last_error_text() const
     return error_text;
 }
 
+bool ics_calendar_store::transaction_lost() const
+{
+    return handle && sqlite3_get_autocommit(handle) != 0;
+}
+
 QString ics_calendar_store::executed_query() const
 {
     return QString::fromLatin1(insert_statement);

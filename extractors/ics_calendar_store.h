@@ -37,6 +37,10 @@ class ics_calendar_store
     QString last_error_text() const;
     QString executed_query() const;
 
+    // True once SQLite has rolled the run's transaction back by itself (a full disk does that):
+    // later rows would land outside it, one by one, with the earlier ones gone.
+    bool transaction_lost() const;
+
   private:
     sqlite3* handle = nullptr;
     sqlite3_stmt* statement = nullptr;

@@ -103,7 +103,6 @@ qint64 stored_event_count(const QString& db_path)
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
         db.setDatabaseName(db_path);
-        db.setConnectOptions("QSQLITE_OPEN_READONLY");
         if (db.open())
         {
             QSqlQuery query("SELECT count(*) FROM calendar_events", db);
@@ -173,6 +172,8 @@ int main(int argc, char** argv)
 
     const QString db_path = database_path(options);
     const qint64 events = stored_event_count(db_path);
+    if (events < 0)
+        print_error("cannot count the events in " + db_path);
     std::printf("%lld events in calendar_events of %s\n", static_cast<long long>(events < 0 ? 0 : events),
                 qPrintable(db_path));
     return cancelled ? exit_cancelled : exit_done;

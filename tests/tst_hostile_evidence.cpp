@@ -98,6 +98,7 @@ class tst_hostile_evidence : public QObject
     void evidence_is_never_written();
     void vanishing_file_is_logged_and_skipped();
     void killed_run_leaves_a_sound_database();
+    void full_file_system_keeps_earlier_rows();
 };
 
 void tst_hostile_evidence::hostile_files_end_cleanly_data()
@@ -273,6 +274,43 @@ void tst_hostile_evidence::killed_run_leaves_a_sound_database()
 
     QCOMPARE(scalar(db, "SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'"), 1);
     QVERIFY(scalar(db, "SELECT count(*) FROM calendar_events WHERE event_uid = 'next'") >= 1);
+}
+
+void tst_hostile_evidence::full_file_system_keeps_earlier_rows()
+{
+    QTemporaryDir mount_point;
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=2m", "tmpfs", mount_point.path()}) != 0)
+        QSKIP("cannot mount a small tmpfs here (needs root and a kernel that allows it)");
+    const QString result = mount_point.path() + "/case";
+    QTemporaryDir source;
+    QTemporaryDir big_source;
+    QVERIFY(test_support::write_file(source.path() + "/Calendar/a.ics", next_file));
+    QByteArray big;
+    for (int i = 0; i < 20000; ++i)
+        big += "BEGIN:VEVENT\r\nUID:" + QByteArray::number(i) + "\r\nDESCRIPTION:" + QByteArray(300, 'x') +
+               "\r\nEND:VEVENT\r\n";
+    QVERIFY(test_support::write_file(big_source.path() + "/Calendar/big.ics", big));
+
+    QCOMPARE(run_host(source.path(), result), 0);
+    QProcess host;
+    const QString log = source.path() + "/debug.log";
+    host.start(test_support::host_program(), {"-q", "--keep-rows", "--log", log, big_source.path(), result});
+    const bool finished = host.waitForFinished(300000);
+    const QString db = extraction_fixture::database_of(result);
+    const int integrity_ok =
+        scalar(db, "SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'");
+    const int kept = scalar(db, "SELECT count(*) FROM calendar_events");
+    const QStringList texts = test_support::log_texts(log);
+    QProcess::execute("umount", {mount_point.path()});
+
+    QVERIFY(finished);
+    QCOMPARE(host.exitCode(), 0);
+    QCOMPARE(integrity_ok, 1);
+    QCOMPARE(kept, 1); // the earlier run's row; none of the run that could not be written
+    QVERIFY(texts.contains(
+        "[extract_ics_calendar_events] transaction rolled back --------FAILED-------- database or "
+        "disk is full"));
+    QVERIFY(!texts.contains("[extract_ics_calendar_events] -END"));
 }
 
 QTEST_MAIN(tst_hostile_evidence)
