@@ -60,6 +60,38 @@ inline QStringList log_texts(const QString& path)
     return texts;
 }
 
+// Each line of a plain log as "[function] text": the short caller name and what follows "]:-- ".
+inline QStringList log_calls(const QString& path)
+{
+    QStringList calls;
+    const QString area = "[Artifacts Extraction][";
+    for (const QByteArray& line : read_file(path).split('\n'))
+    {
+        const QString text = QString::fromLocal8Bit(line);
+        const int from = text.indexOf(area);
+        const int to = text.indexOf("]:-- ", from);
+        if (from < 0 || to < 0)
+            continue;
+        const int name_at = from + int(area.size());
+        calls << "[" + text.mid(name_at, to - name_at) + "] " + text.mid(to + 5);
+    }
+    return calls;
+}
+
+// Runs a test step from another working folder and comes back.
+class scoped_current_dir
+{
+  public:
+    explicit scoped_current_dir(const QString& dir) : previous_QString(QDir::currentPath())
+    {
+        QDir::setCurrent(dir);
+    }
+    ~scoped_current_dir() { QDir::setCurrent(previous_QString); }
+
+  private:
+    QString previous_QString;
+};
+
 // Every row of a table, as column name to value (NULL stays an invalid QVariant), in row id order.
 inline QList<QVariantMap> table_rows(const QString& db_path, const QString& table, const QString& order = "rowid")
 {
