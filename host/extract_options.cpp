@@ -29,7 +29,6 @@ QString extract_options::usage()
            "  --encrypt-log           encrypt the lines written to FILE\n"
            "  --cancel-after-ms N     call pub_cancel_extraction from a second thread after N ms\n"
            "  --plugin PATH           the plug-in library to load (default: the one built beside the program)\n"
-           "  --timeline OUT          after a successful run, export a timeline (.csv or .jsonl) to OUT\n"
            "  -q, --quiet             no progress output\n";
 }
 
@@ -48,10 +47,9 @@ QString extract_options::parse(const QStringList& arguments)
     const QCommandLineOption encrypt_opt("encrypt-log", "");
     const QCommandLineOption cancel_opt("cancel-after-ms", "", "N");
     const QCommandLineOption plugin_opt("plugin", "", "PATH");
-    const QCommandLineOption timeline_opt("timeline", "", "OUT");
     const QCommandLineOption quiet_opt(QStringList{"q", "quiet"}, "");
     parser.addOptions({email_opt, number_opt, display_opt, engine_opt, tables_opt, keep_opt, log_opt, terminal_opt,
-                       encrypt_opt, cancel_opt, plugin_opt, timeline_opt, quiet_opt});
+                       encrypt_opt, cancel_opt, plugin_opt, quiet_opt});
     if (!parser.parse(arguments))
         return parser.errorText();
 
@@ -84,7 +82,6 @@ QString extract_options::parse(const QStringList& arguments)
             return "--cancel-after-ms takes a whole number of milliseconds";
     }
     plugin_path = parser.value(plugin_opt);
-    timeline_path = parser.value(timeline_opt);
     quiet = parser.isSet(quiet_opt);
     return QString();
 }
