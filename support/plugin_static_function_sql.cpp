@@ -60,13 +60,25 @@ struct failure_texts
     QString error_line;
 };
 
+// Prepares `command`; a command that cannot be prepared fails at execution, whose own error would
+// then only say "No query": the reason is the one the driver gave while preparing.
+QSqlError prepare_command(QSqlQuery& query, const QString& command)
+{
+    return query.prepare(command) ? QSqlError() : query.lastError();
+}
+
+QString failure_text(const QSqlQuery& query, const QSqlError& prepare_error)
+{
+    return prepare_error.isValid() ? prepare_error.text() : query.lastError().text();
+}
+
 void log_execution_failure(const failure_texts& texts, const QString& db_name, const QString& caller,
-                           const QString& command, const QSqlQuery& query, const QString& signature)
+                           const QString& command, const QString& error, const QString& signature)
 {
     log(texts.query_line + db_name, signature);
     log(texts.caller_line + caller, signature);
     log(texts.command_line + command, signature);
-    log(texts.error_line + query.lastError().text(), signature);
+    log(texts.error_line + error, signature);
 }
 
 const failure_texts path_command_failure{" query  --------FAILED------ db file - ", "CALLER FUNCTION -  ",
@@ -84,12 +96,12 @@ bool run_command(QSqlDatabase& db, const QString& command, const QStringList* va
                  const failure_texts& texts, const QString& db_name, const QString& signature)
 {
     QSqlQuery query(db);
-    query.prepare(command);
+    const QSqlError prepare_error = prepare_command(query, command);
     if (values && !bind_all(query, *values))
         return false;
     if (query.exec())
         return true;
-    log_execution_failure(texts, db_name, caller, command, query, signature);
+    log_execution_failure(texts, db_name, caller, command, failure_text(query, prepare_error), signature);
     return false;
 }
 
@@ -123,12 +135,12 @@ row_outcome read_rows(QSqlDatabase& db, const QString& command, const QStringLis
                       const QString& signature, QStringList* rows)
 {
     QSqlQuery query(db);
-    query.prepare(command);
+    const QSqlError prepare_error = prepare_command(query, command);
     if (values && !bind_all(query, *values))
         return row_outcome::cancelled;
     if (!query.exec())
     {
-        log_execution_failure(texts, db_name, caller, command, query, signature);
+        log_execution_failure(texts, db_name, caller, command, failure_text(query, prepare_error), signature);
         return row_outcome::failed;
     }
     bool cancelled = false;
@@ -234,13 +246,14 @@ bool plugin_static_function::check_value_existence_in_db_by_dbreference(QString 
                                                                         QSqlDatabase db)
 {
     QSqlQuery query(db);
-    query.prepare(command);
+    const QSqlError prepare_error = prepare_command(query, command);
     if (!query.exec())
     {
         log("[check_value_existence_in_db_by_dbpath] query --------FAILED------" + db.connectionName(),
             sig_value_existence);
         log("[check_value_existence_in_db_by_dbpath]command" + command, sig_value_existence);
-        log("[check_value_existence_in_db_by_dbpath] error" + query.lastError().text(), sig_value_existence);
+        log("[check_value_existence_in_db_by_dbpath] error" + failure_text(query, prepare_error),
+            sig_value_existence);
         return false;
     }
     bool cancelled = false;

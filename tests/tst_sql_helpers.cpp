@@ -55,10 +55,11 @@ QString driver_exec_error(const QString& path, const QString& command, const QSt
         db.setDatabaseName(copy);
         db.open();
         QSqlQuery query(db);
-        query.prepare(command);
+        if (!query.prepare(command))
+            text = query.lastError().text(); // the driver's reason, not the "No query" of running it
         for (const QString& value : values)
             query.addBindValue(value);
-        if (!query.exec())
+        if (!query.exec() && text.isEmpty())
             text = query.lastError().text();
     }
     QSqlDatabase::removeDatabase("expected");
@@ -253,6 +254,8 @@ void tst_sql_helpers::commands()
 
     QCOMPARE(result, ok);
     QCOMPARE(run.calls(), expected_calls(lines, function_of(helper), path, command, error));
+    if (command.contains("nowhere"))
+        QVERIFY2(error.startsWith("no such table: nowhere"), qPrintable(error));
     if (!missing_folder)
         QCOMPARE(run.rows_in_t(), ok ? 6 : 5);
 }
