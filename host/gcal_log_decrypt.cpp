@@ -13,7 +13,21 @@
 
 namespace
 {
+enum exit_status
+{
+    exit_all_read = 0,
+    exit_some_failed = 1,
+    exit_no_record = 2,
+    exit_no_input = 3
+};
+
 const QByteArray separator = "<[{()}]>";
+
+struct log_record
+{
+    QByteArray base64;
+    bool terminated; // false for text after the last separator: the log was cut short
+};
 
 QString reason_of(encryptor_string::error_enum error)
 {
@@ -32,10 +46,12 @@ QString reason_of(encryptor_string::error_enum error)
 }
 
 // Decrypts one Base64 record; empty reason on success.
-QString read_record(const QByteArray& record, QString* line)
+QString read_record(const QByteArray& base64, QString* line)
 {
-    const auto decoded =
-        QByteArray::fromBase64Encoding(record.trimmed(), QByteArray::AbortOnBase64DecodingErrors);
+    const QByteArray trimmed = base64.trimmed();
+    if (trimmed.isEmpty())
+        return "empty record";
+    const auto decoded = QByteArray::fromBase64Encoding(trimmed, QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded || decoded.decoded.isEmpty())
         return "bad Base64";
     encryptor_string cipher;
@@ -53,6 +69,51 @@ bool read_input(const QString& path, QByteArray* bytes)
     *bytes = file.readAll();
     return true;
 }
+
+// Every record before a separator; text after the last one is kept as an unterminated record so
+// that a log cut off mid-write is reported instead of silently losing its last line.
+QList<log_record> split_records(const QByteArray& input)
+{
+    QList<log_record> records;
+    qsizetype from = 0;
+    for (qsizetype at = input.indexOf(separator); at >= 0; at = input.indexOf(separator, from))
+    {
+        records << log_record{input.mid(from, at - from), true};
+        from = at + separator.size();
+    }
+    const QByteArray rest = input.mid(from);
+    if (!records.isEmpty() && !rest.trimmed().isEmpty())
+        records << log_record{rest, false};
+    return records;
+}
+
+// One record, one line: a line break inside an entry is shown as \r or \n, as in a plain log.
+void print_line(QString line)
+{
+    line.replace('\r', "\\r").replace('\n', "\\n");
+    std::fputs(line.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+}
+
+int print_records(const QList<log_record>& records)
+{
+    int failed = 0;
+    for (int i = 0; i < records.size(); ++i)
+    {
+        QString line;
+        QString reason = read_record(records.at(i).base64, &line);
+        if (reason.isEmpty())
+        {
+            print_line(line);
+            continue;
+        }
+        if (!records.at(i).terminated)
+            reason = "no separator after it, the log is cut short: " + reason;
+        ++failed;
+        std::fprintf(stderr, "gcal-log-decrypt: record %d: %s\n", i + 1, qPrintable(reason));
+    }
+    return failed ? exit_some_failed : exit_all_read;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -62,44 +123,20 @@ int main(int argc, char** argv)
     if (arguments.size() > 1)
     {
         std::fputs("usage: gcal-log-decrypt [FILE]\n", stderr);
-        return 3;
+        return exit_no_input;
     }
     QByteArray input;
     if (!read_input(arguments.value(0), &input))
     {
         std::fprintf(stderr, "gcal-log-decrypt: cannot read %s\n",
                      qPrintable(arguments.value(0, "standard input")));
-        return 3;
+        return exit_no_input;
     }
-
-    QList<QByteArray> records;
-    qsizetype from = 0;
-    for (qsizetype at = input.indexOf(separator); at >= 0; at = input.indexOf(separator, from))
-    {
-        records << input.mid(from, at - from);
-        from = at + separator.size();
-    }
+    const QList<log_record> records = split_records(input);
     if (records.isEmpty())
     {
         std::fputs("gcal-log-decrypt: no encrypted record in the input\n", stderr);
-        return 2;
+        return exit_no_record;
     }
-
-    int failed = 0;
-    for (int i = 0; i < records.size(); ++i)
-    {
-        QString line;
-        const QString reason = read_record(records.at(i), &line);
-        if (!reason.isEmpty())
-        {
-            ++failed;
-            std::fprintf(stderr, "gcal-log-decrypt: record %d: %s\n", i + 1, qPrintable(reason));
-            continue;
-        }
-        // One record, one line: a line break inside an entry is shown as \r or \n.
-        line.replace('\r', "\\r").replace('\n', "\\n");
-        std::fputs(line.toLocal8Bit().constData(), stdout);
-        std::fputc('\n', stdout);
-    }
-    return failed ? 1 : 0;
+    return print_records(records);
 }

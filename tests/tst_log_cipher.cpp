@@ -57,10 +57,12 @@ struct process_result
     QString err;
 };
 
-process_result run(const QString& program, const QStringList& arguments)
+process_result run(const QString& program, const QStringList& arguments, const QByteArray& input = {})
 {
     QProcess process;
     process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
     process.waitForFinished(120000);
     return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
@@ -86,12 +88,16 @@ class tst_log_cipher : public QObject
     void round_trip_data();
     void round_trip();
     void empty_text();
+    void integrity_field_is_the_iso3309_crc();
     void same_millisecond_same_cyphertext();
+    void random_byte_changes_every_byte();
     void tampering_is_detected_data();
     void tampering_is_detected();
     void hash_and_both_flags();
     void encrypted_log_reads_back_like_the_plain_one();
     void reader_answers();
+    void reader_reports_a_log_cut_short_data();
+    void reader_reports_a_log_cut_short();
 };
 
 void tst_log_cipher::round_trip_data()
@@ -124,7 +130,9 @@ void tst_log_cipher::round_trip()
     QCOMPARE(reader.decryptToString(base64), text);
     QCOMPARE(reader.lastError(), encryptor_string::error_none);
     QCOMPARE(reader.decryptToString(cypher), text);
-    QCOMPARE(plugin_static_function::encrypt_string(text, "caller").isEmpty(), false);
+    const QString logged = plugin_static_function::encrypt_string(text, "caller");
+    QCOMPARE(reader.decryptToString(logged), text);
+    QCOMPARE(reader.lastError(), encryptor_string::error_none);
 }
 
 void tst_log_cipher::empty_text()
@@ -138,6 +146,14 @@ void tst_log_cipher::empty_text()
     QCOMPARE(cipher.decryptToString(base64), QString());
     QCOMPARE(cipher.lastError(), encryptor_string::error_none);
     QCOMPARE(plugin_static_function::encrypt_string(QString(), "caller"), QString());
+}
+
+void tst_log_cipher::integrity_field_is_the_iso3309_crc()
+{
+    // The published check value of CRC-16/X.25 (ISO 3309) over "123456789" is 0x906E.
+    const QByteArray block = reference_block(encryptor_string().encryptToByteArray(QByteArray("123456789")));
+    QCOMPARE(block.mid(1), QByteArray("\x90\x6e"
+                                      "123456789"));
 }
 
 void tst_log_cipher::same_millisecond_same_cyphertext()
@@ -155,6 +171,26 @@ void tst_log_cipher::same_millisecond_same_cyphertext()
     QSKIP("never two constructions within one millisecond");
 }
 
+// Through the chaining, a different random byte changes every enciphered byte after it.
+void tst_log_cipher::random_byte_changes_every_byte()
+{
+    const QString text("one line, two random bytes");
+    const QByteArray first = encryptor_string().encryptToByteArray(text);
+    for (int attempt = 0; attempt < 2000; ++attempt)
+    {
+        QTest::qWait(1); // a later millisecond reseeds the generator
+        const QByteArray second = encryptor_string().encryptToByteArray(text);
+        if (reference_block(second).at(0) == reference_block(first).at(0))
+            continue;
+        QCOMPARE(second.size(), first.size());
+        QCOMPARE(second.left(2), first.left(2));
+        for (int p = 2; p < first.size(); ++p)
+            QVERIFY2(second.at(p) != first.at(p), qPrintable(QString("byte %1 unchanged").arg(p)));
+        return;
+    }
+    QFAIL("the random byte never changed");
+}
+
 void tst_log_cipher::tampering_is_detected_data()
 {
     QTest::addColumn<QByteArray>("cypher");
@@ -164,9 +200,13 @@ void tst_log_cipher::tampering_is_detected_data()
     flipped[good.size() - 1] = char(flipped[good.size() - 1] ^ 0x40);
     QByteArray version2 = good;
     version2[0] = 2;
+    QByteArray first_payload = good;
+    first_payload[5] = char(first_payload[5] ^ 0x01); // version, flags, random byte, two CRC bytes
     QTest::newRow("flipped payload byte") << flipped << int(encryptor_string::error_integrity);
+    QTest::newRow("flipped first payload byte") << first_payload << int(encryptor_string::error_integrity);
     QTest::newRow("version 2") << version2 << int(encryptor_string::error_unknown_version);
     QTest::newRow("two bytes") << good.left(2) << int(encryptor_string::error_unknown_version);
+    QTest::newRow("no bytes") << QByteArray() << int(encryptor_string::error_unknown_version);
     QTest::newRow("no room for the CRC")
         << reference_cypher(0x02, 7, QByteArray(), "x").left(3) << int(encryptor_string::error_integrity);
     const QByteArray garbage("\x00\x00\x00\x10not zlib at all", 19);
@@ -222,6 +262,7 @@ void tst_log_cipher::encrypted_log_reads_back_like_the_plain_one()
     QVERIFY(!encrypted.contains('\n'));
     const QStringList plain =
         QString::fromLocal8Bit(test_support::read_file(plain_log)).split('\n', Qt::SkipEmptyParts);
+    QVERIFY(!plain.isEmpty());
     QCOMPARE(int(encrypted.count("<[{()}]>")), plain.size());
 
     const process_result decrypted = run(decrypt_tool(), {encrypted_log});
@@ -251,6 +292,41 @@ void tst_log_cipher::reader_answers()
     QVERIFY(result.err.contains("record 2: integrity check failed"));
     QVERIFY(result.err.contains("record 3: bad Base64"));
     QCOMPARE(run(decrypt_tool(), {dir.path() + "/missing.log"}).exit_code, 3);
+
+    const process_result piped = run(decrypt_tool(), {}, good.toLatin1() + "<[{()}]>");
+    QCOMPARE(piped.exit_code, 0);
+    QCOMPARE(piped.out, QString("first\\nwith a break\n"));
+}
+
+void tst_log_cipher::reader_reports_a_log_cut_short_data()
+{
+    const QByteArray first = encryptor_string().encryptToString(QString("first line")).toLatin1();
+    const QByteArray last = encryptor_string().encryptToString(QString("last line")).toLatin1();
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<int>("exit_code");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("last record cut") << first + "<[{()}]>" + last.left(last.size() - 5) << 1
+                                     << QString("first line\n")
+                                     << QString("record 2: no separator after it, the log is cut short");
+    QTest::newRow("only the separator lost")
+        << first + "<[{()}]>" + last << 0 << QString("first line\nlast line\n") << QString();
+    QTest::newRow("empty record") << first + "<[{()}]><[{()}]>" << 1 << QString("first line\n")
+                                  << QString("record 2: empty record");
+    QTest::newRow("line feed after the last separator") << first + "<[{()}]>\n"
+                                                        << 0 << QString("first line\n") << QString();
+}
+
+void tst_log_cipher::reader_reports_a_log_cut_short()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(int, exit_code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    const process_result result = run(decrypt_tool(), {}, log);
+    QCOMPARE(result.exit_code, exit_code);
+    QCOMPARE(result.out, out);
+    QVERIFY2(result.err.contains(err), qPrintable(result.err));
 }
 
 QTEST_MAIN(tst_log_cipher)
