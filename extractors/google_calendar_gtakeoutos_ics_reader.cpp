@@ -134,9 +134,20 @@ bool google_calendar_gtakeoutos::read_ics_file(const QString& path, ics_event_sc
     const ics_row_provenance provenance = provenance_of(path);
     scanner.start_file();
     ics_unfolding_reader reader(&file);
+    qsizetype left_out_reported = 0;
+    const auto report_left_out = [&]
+    {
+        const QList<qint64>& offsets = reader.left_out_line_offsets();
+        for (; left_out_reported < offsets.size(); ++left_out_reported)
+            log(QString("[extract_ics_calendar_events] line longer than %1 bytes left out at byte %2 of %3")
+                    .arg(ics_unfolding_reader::max_line_size)
+                    .arg(offsets.at(left_out_reported))
+                    .arg(path));
+    };
     QByteArrayView line;
     while (reader.next_line(&line))
     {
+        report_left_out();
         switch (scanner.scan_line(line))
         {
         case ics_event_scanner::outcome::cancelled:
@@ -149,6 +160,7 @@ bool google_calendar_gtakeoutos::read_ics_file(const QString& path, ics_event_sc
             break;
         }
     }
+    report_left_out();
     return true;
 }
 

@@ -338,20 +338,26 @@ void ics_event_scanner::scan_date(QByteArrayView line, QByteArrayView trimmed, Q
 bool ics_event_scanner::scan_recurrence(QByteArrayView trimmed)
 {
     const QList<QByteArray> parts = after(trimmed, "RRULE:").toByteArray().split(';');
-    QByteArray text = row.repeat_detail;
+    // Appended in place: an event may carry any number of rule lines, and copying the text so
+    // far for each of them grows with the square of their number.
+    QByteArray& text = row.repeat_detail;
+    const qsizetype size_before = text.size();
     if (!text.isEmpty())
         text += ';';
     for (const QByteArray& part : parts)
     {
         if (cancelled())
+        {
+            text.truncate(size_before);
             return false;
+        }
         if (part.contains("UNTIL="))
             row.end_repeat_on_date = epoch_text(ascii_trimmed(part).toByteArray().replace("UNTIL=", ""));
-        text += ics_rule_text::recurrence_part(part) + ';';
+        text += ics_rule_text::recurrence_part(part);
+        text += ';';
     }
     if (text.endsWith(';'))
         text.chop(1);
-    row.repeat_detail = text;
     return true;
 }
 

@@ -10,9 +10,28 @@ bool is_fold_blank(char c)
 }
 } // namespace
 
-ics_unfolding_reader::ics_unfolding_reader(QIODevice* device, qint64 chunk_bytes)
-    : device(device), chunk_bytes(chunk_bytes > 0 ? chunk_bytes : chunk_size)
+ics_unfolding_reader::ics_unfolding_reader(QIODevice* device, qint64 chunk_bytes, qsizetype max_line_bytes)
+    : device(device), chunk_bytes(chunk_bytes > 0 ? chunk_bytes : chunk_size),
+      max_line_bytes(max_line_bytes > 0 ? max_line_bytes : max_line_size)
 {
+}
+
+qint64 ics_unfolding_reader::device_offset() const
+{
+    return device->pos() - (buffer.size() - position);
+}
+
+void ics_unfolding_reader::keep(const char* bytes, qsizetype size)
+{
+    if (line_too_long)
+        return;
+    if (size > max_line_bytes - line_bytes.size())
+    {
+        line_too_long = true;
+        line_bytes = QByteArray(); // the memory goes back now, not at the end of the line
+        return;
+    }
+    line_bytes.append(bytes, size);
 }
 
 bool ics_unfolding_reader::fill()
@@ -37,7 +56,7 @@ bool ics_unfolding_reader::line_within_buffer(QByteArrayView* line)
     const char* start = buffer.constData() + position;
     const qsizetype left = buffer.size() - position;
     const char* lf = static_cast<const char*>(std::memchr(start, '\n', size_t(left)));
-    if (!lf || lf + 1 >= start + left || is_fold_blank(lf[1]))
+    if (!lf || lf + 1 >= start + left || is_fold_blank(lf[1]) || lf - start > max_line_bytes)
         return false;
     *line = QByteArrayView(start, lf - start);
     position += (lf - start) + 1;
@@ -48,6 +67,7 @@ bool ics_unfolding_reader::line_within_buffer(QByteArrayView* line)
 bool ics_unfolding_reader::take_line()
 {
     line_bytes.resize(0);
+    line_too_long = false;
     for (;;)
     {
         if (position >= buffer.size() && !fill())
@@ -57,11 +77,11 @@ bool ics_unfolding_reader::take_line()
         const char* lf = static_cast<const char*>(std::memchr(start, '\n', size_t(left)));
         if (!lf)
         {
-            line_bytes.append(start, left);
+            keep(start, left);
             position = buffer.size();
             continue;
         }
-        line_bytes.append(start, lf - start);
+        keep(start, lf - start);
         position += (lf - start) + 1;
 
         // The byte after the break decides between a fold and the end of the line.
@@ -77,23 +97,27 @@ bool ics_unfolding_reader::take_line()
 
 bool ics_unfolding_reader::next_line(QByteArrayView* line)
 {
-    if (finished)
-        return false;
-    if (line_within_buffer(line))
+    while (!finished)
     {
-        saw_line_break = true;
-        return true;
-    }
-    if (take_line())
-    {
-        saw_line_break = true;
+        if (line_within_buffer(line))
+        {
+            saw_line_break = true;
+            return true;
+        }
+        const qint64 line_start = device_offset();
+        if (take_line())
+            saw_line_break = true;
+        else
+            finished = true; // the text after the last break is a line of its own
+        if (!saw_line_break)
+            return false; // there never was a break
+        if (line_too_long)
+        {
+            left_out_offsets.append(line_start);
+            continue;
+        }
         *line = line_bytes;
         return true;
     }
-    // The text after the last line break is a line of its own, unless there never was a break.
-    finished = true;
-    if (!saw_line_break)
-        return false;
-    *line = line_bytes;
-    return true;
+    return false;
 }

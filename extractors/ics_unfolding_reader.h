@@ -4,30 +4,42 @@
 // Reads an iCalendar file in chunks and yields its logical lines as UTF-8 bytes: a line break
 // (CR LF or LF) followed by one blank or tab is a fold and is removed from the bytes before any
 // decoding, so a character split by a fold survives. Memory stays at one chunk plus the current
-// line, whatever the file's size.
+// line, whatever the file's size; a line longer than the limit is left out whole (its start is
+// kept for the log) instead of being gathered until memory runs out.
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QIODevice>
+#include <QList>
 
 class ics_unfolding_reader
 {
   public:
     static constexpr qint64 chunk_size = 256 * 1024;
+    static constexpr qsizetype max_line_size = 256 * 1024 * 1024;
 
-    explicit ics_unfolding_reader(QIODevice* device, qint64 chunk_bytes = chunk_size);
+    explicit ics_unfolding_reader(QIODevice* device, qint64 chunk_bytes = chunk_size,
+                                  qsizetype max_line_bytes = max_line_size);
 
     // The next line, keeping a trailing carriage return; false at the end. The view stays valid
     // until the next call. A file without any line break yields no lines.
     bool next_line(QByteArrayView* line);
 
+    // Byte offsets, in the device, of the lines left out for their length, in file order.
+    const QList<qint64>& left_out_line_offsets() const { return left_out_offsets; }
+
   private:
     bool fill();
     bool take_line();
     bool line_within_buffer(QByteArrayView* line);
+    void keep(const char* bytes, qsizetype size);
+    qint64 device_offset() const;
 
     QIODevice* device;
     qint64 chunk_bytes;
+    qsizetype max_line_bytes;
+    bool line_too_long = false;
+    QList<qint64> left_out_offsets;
     QByteArray buffer;
     qsizetype position = 0;
     QByteArray line_bytes;

@@ -123,6 +123,8 @@ class tst_ics_event_reader : public QObject
     void unfolding();
     void folds_across_chunk_boundaries_data();
     void folds_across_chunk_boundaries();
+    void long_lines_are_left_out_data();
+    void long_lines_are_left_out();
 
     void streaming_gives_the_rows_of_reading_whole_data();
     void streaming_gives_the_rows_of_reading_whole();
@@ -443,6 +445,45 @@ void tst_ics_event_reader::folds_across_chunk_boundaries()
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines.at(0), QString::fromUtf8(head + "\xc3\xa9tail\r"));
     QCOMPARE(lines.at(1), QString("NEXT:1\r"));
+}
+
+void tst_ics_event_reader::long_lines_are_left_out_data()
+{
+    // Limit 8 bytes, the carriage return counted; chunks of 3 bytes put every line across edges.
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QList<qint64>>("offsets");
+    QTest::newRow("at the limit") << QByteArray("A:12345\r\nB:1\r\n") << QStringList{"A:12345\r", "B:1\r", ""}
+                                  << QList<qint64>();
+    QTest::newRow("one byte over") << QByteArray("A:123456\r\nB:1\r\n") << QStringList{"B:1\r", ""}
+                                   << QList<qint64>{0};
+    QTest::newRow("over by its folds") << QByteArray("B:1\r\nA:12\r\n 34\r\n 567\r\nC:2\n")
+                                       << QStringList{"B:1\r", "C:2", ""} << QList<qint64>{5};
+    QTest::newRow("two long lines") << QByteArray("A:123456789\nB:1\nA:123456789\n") << QStringList{"B:1", ""}
+                                    << QList<qint64>{0, 16};
+    QTest::newRow("last line, no break after it")
+        << QByteArray("B:1\nA:123456789") << QStringList{"B:1"} << QList<qint64>{4};
+    QTest::newRow("no break at all") << QByteArray("A:123456789") << QStringList() << QList<qint64>();
+}
+
+void tst_ics_event_reader::long_lines_are_left_out()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, lines);
+    QFETCH(QList<qint64>, offsets);
+    for (const qint64 chunk : {qint64(3), ics_unfolding_reader::chunk_size})
+    {
+        QBuffer buffer;
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        ics_unfolding_reader reader(&buffer, chunk, 8);
+        QStringList read;
+        QByteArrayView line;
+        while (reader.next_line(&line))
+            read << QString::fromUtf8(line);
+        QCOMPARE(read, lines);
+        QCOMPARE(reader.left_out_line_offsets(), offsets);
+    }
 }
 
 namespace
