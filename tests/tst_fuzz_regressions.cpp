@@ -1,5 +1,5 @@
 // Replays the fuzzer's seeds (the shared corpus) and every crash input kept in the tree
-// through the same entry the fuzzer uses.
+// through the same entry the fuzzer uses, with the same checks.
 
 #include "tests/fuzz/ics_fuzz_entry.h"
 #include "tests/test_support.h"
@@ -14,6 +14,7 @@ class tst_fuzz_regressions : public QObject
   private slots:
     void replay_data();
     void replay();
+    void checks_catch_wrong_results();
 };
 
 void tst_fuzz_regressions::replay_data()
@@ -27,8 +28,9 @@ void tst_fuzz_regressions::replay_data()
         while (it.hasNext())
         {
             const QString path = it.next();
-            if (!path.endsWith(".md"))
-                QTest::newRow(qPrintable(QDir(root).relativeFilePath(path))) << path;
+            if (path.endsWith(".md"))
+                continue;
+            QTest::newRow(qPrintable(QDir(root).dirName() + "/" + QDir(root).relativeFilePath(path))) << path;
             ++count;
         }
     }
@@ -40,13 +42,44 @@ void tst_fuzz_regressions::replay()
 {
     QFETCH(QString, path);
     const QByteArray bytes = test_support::read_file(path);
-    const int rows =
-        ics_fuzz::read_one_file(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
-    // The same rows whatever the chunk size.
-    QCOMPARE(
-        ics_fuzz::read_one_file(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()), 7),
-        rows);
-    QVERIFY(rows >= 0);
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+    const ics_fuzz::outcome whole = ics_fuzz::read_one_file(data, size_t(bytes.size()));
+    QVERIFY2(whole.fault.isEmpty(), qPrintable(whole.fault));
+    for (const qint64 chunk : {1, 2, 7, 64})
+    {
+        const ics_fuzz::outcome chunked = ics_fuzz::read_one_file(data, size_t(bytes.size()), chunk);
+        QVERIFY2(chunked.fault.isEmpty(), qPrintable(chunked.fault));
+        QCOMPARE(chunked.stored, whole.stored);
+    }
+}
+
+// The oracle itself must see faults, or the fuzzer finds nothing but crashes.
+void tst_fuzz_regressions::checks_catch_wrong_results()
+{
+    QCOMPARE(ics_fuzz::reference_lines("A\r\n B\r\nC"), (QByteArrayList{"AB\r", "C"}));
+    QCOMPARE(ics_fuzz::reference_lines("A\n\tB\n"), (QByteArrayList{"AB", ""}));
+    QCOMPARE(ics_fuzz::reference_lines("no line feed\r"), QByteArrayList());
+    QCOMPARE(ics_fuzz::reference_lines("A\n "), QByteArrayList());
+
+    ics_event_row row;
+    QVERIFY(ics_fuzz::row_fault(row).isEmpty());
+    row.event_start_date = "-86400";
+    QVERIFY(ics_fuzz::row_fault(row).isEmpty());
+    row.event_start_date = "20200101T000000";
+    QVERIFY(!ics_fuzz::row_fault(row).isEmpty());
+    row.event_start_date.clear();
+    row.title = "caf\xc3";
+    QVERIFY(!ics_fuzz::row_fault(row).isEmpty());
+
+    const QByteArray event =
+        "BEGIN:VEVENT\r\nSUMMARY:caf\xc3\x28\r\nDTSTART:20200101T100000Z\r\nEND:VEVENT\r\n";
+    const ics_fuzz::outcome read =
+        ics_fuzz::read_one_file(reinterpret_cast<const uint8_t*>(event.constData()), size_t(event.size()));
+    QVERIFY2(read.fault.isEmpty(), qPrintable(read.fault));
+    QCOMPARE(read.rows, 1);
+    QVERIFY(read.stored.at(0).startsWith(QString("caf\uFFFD(").toUtf8()));
+    QVERIFY(read.stored.at(0).contains("\x1f"
+                                       "1577872800\x1f"));
 }
 
 QTEST_MAIN(tst_fuzz_regressions)

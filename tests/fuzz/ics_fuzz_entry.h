@@ -4,14 +4,20 @@
 // Feeds bytes to the real reader as one .ics file: chunked unfolding, the line scanner and the
 // insert into calendar_events of an in-memory result database. Shared by the libFuzzer target
 // and the regression test that replays the seeds and every kept crash input.
+//
+// Besides crashes it looks for wrong results: the chunked reader must give the same lines as
+// unfolding the whole file at once, at any chunk size, and every stored value must be UTF-8
+// text, every time a decimal number or empty.
 
 #include "extractors/ics_calendar_store.h"
 #include "extractors/ics_event_scanner.h"
 #include "extractors/ics_unfolding_reader.h"
 
 #include <QBuffer>
+#include <QByteArrayList>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QString>
 
 #include <cstddef>
 #include <cstdint>
@@ -42,33 +48,138 @@ inline QSqlDatabase& database()
     return db;
 }
 
-// Returns the number of rows stored.
-inline int read_one_file(const uint8_t* data, size_t size, qint64 chunk = ics_unfolding_reader::chunk_size)
+// The lines of the whole file unfolded at once: a line feed followed by a blank or tab is a
+// fold and goes with that blank and one carriage return before it; no line feed, no lines.
+inline QByteArrayList reference_lines(QByteArrayView bytes)
 {
+    QByteArray text;
+    text.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+    {
+        const char c = bytes[i];
+        if (c == '\n' && i + 1 < bytes.size() && (bytes[i + 1] == ' ' || bytes[i + 1] == '\t'))
+        {
+            if (text.endsWith('\r'))
+                text.chop(1);
+            ++i;
+            continue;
+        }
+        text += c;
+    }
+    if (!text.contains('\n'))
+        return {};
+    return text.split('\n');
+}
+
+inline QByteArrayList reader_lines(QByteArrayView bytes, qint64 chunk)
+{
+    QByteArrayList lines;
+    QBuffer file;
+    file.setData(bytes.data(), bytes.size());
+    file.open(QIODevice::ReadOnly);
+    ics_unfolding_reader reader(&file, chunk);
+    QByteArrayView line;
+    while (reader.next_line(&line))
+        lines << line.toByteArray();
+    return lines;
+}
+
+inline bool is_time_text(const QByteArray& value)
+{
+    qsizetype at = value.startsWith('-') && value.size() > 1 ? 1 : 0;
+    for (; at < value.size(); ++at)
+    {
+        if (value[at] < '0' || value[at] > '9')
+            return false;
+    }
+    return true;
+}
+
+// What is wrong with a finished row; empty when nothing is.
+inline QString row_fault(const ics_event_row& row)
+{
+    const QByteArray* texts[] = {&row.previous_pro_id,
+                                 &row.title,
+                                 &row.location,
+                                 &row.status,
+                                 &row.conference_added,
+                                 &row.timezone,
+                                 &row.url,
+                                 &row.attachment_detail,
+                                 &row.event_uid,
+                                 &row.repeat_detail,
+                                 &row.alert,
+                                 &row.alarm_action,
+                                 &row.sound,
+                                 &row.alarm_uid,
+                                 &row.event_notes,
+                                 &row.calendar_name};
+    for (const QByteArray* text : texts)
+    {
+        if (!QByteArrayView(*text).isValidUtf8())
+            return "a value is not UTF-8: " + QString::fromLatin1(text->toHex().left(80));
+    }
+    const QByteArray* times[] = {&row.event_start_date,  &row.event_end_date,      &row.event_creation_date,
+                                 &row.event_update_date, &row.event_last_modified, &row.end_repeat_on_date,
+                                 &row.alert_on_date};
+    for (const QByteArray* time : times)
+    {
+        if (!is_time_text(*time))
+            return "a time is not epoch seconds: " + QString::fromLatin1(time->left(80));
+    }
+    return QString();
+}
+
+struct outcome
+{
+    int rows = 0;
+    QByteArrayList stored; // each stored row's values, joined
+    QString fault;         // empty when the reader behaved
+};
+
+// Reads `size` bytes at `data` as one file, with the given chunk size for the line reader.
+inline outcome read_one_file(const uint8_t* data, size_t size,
+                             qint64 chunk = ics_unfolding_reader::chunk_size)
+{
+    const QByteArrayView bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    outcome result;
+    const QByteArrayList lines = reader_lines(bytes, chunk);
+    if (lines != reference_lines(bytes))
+    {
+        result.fault = QString("chunk size %1: the lines differ from the whole file unfolded").arg(chunk);
+        return result;
+    }
+
     QSqlDatabase& db = database();
     QSqlQuery(db).exec("BEGIN");
-    int rows = 0;
     {
-        QBuffer file;
-        file.setData(reinterpret_cast<const char*>(data), qsizetype(size));
-        file.open(QIODevice::ReadOnly);
-        ics_unfolding_reader reader(&file, chunk);
         ics_event_scanner scanner(nullptr);
         ics_calendar_store store(db);
         const ics_row_provenance provenance{"fuzz@example.com", "/Calendar/fuzz.ics", "/Calendar/fuzz.ics",
                                             "Source1", "Google Takeout"};
         scanner.start_file();
-        QByteArrayView line;
-        while (reader.next_line(&line))
+        for (const QByteArray& line : lines)
         {
             if (scanner.scan_line(line) != ics_event_scanner::outcome::row_complete)
                 continue;
-            rows += store.insert(scanner.finished_row(), provenance) ? 1 : 0;
+            const ics_event_row row = scanner.finished_row();
+            if (result.fault.isEmpty())
+                result.fault = row_fault(row);
+            if (store.insert(row, provenance))
+            {
+                ++result.rows;
+                result.stored << (QByteArrayList{row.title, row.location, row.event_notes, row.event_uid,
+                                                 row.event_start_date, row.event_end_date, row.repeat_detail,
+                                                 row.alert, row.timezone})
+                                     .join('\x1f');
+            }
+            else if (result.fault.isEmpty())
+                result.fault = "insert failed: " + store.last_error_text();
             scanner.reset_row();
         }
     }
     QSqlQuery(db).exec("ROLLBACK");
-    return rows;
+    return result;
 }
 } // namespace ics_fuzz
 
