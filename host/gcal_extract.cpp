@@ -21,6 +21,7 @@ namespace
 enum exit_status
 {
     exit_done = 0,
+    exit_no_database = 1,
     exit_usage = 2,
     exit_no_plugin = 3,
     exit_bad_source = 4,
@@ -93,7 +94,8 @@ void run_lifecycle(google_calendar* plugin, const extract_options& options)
 
 QString database_path(const extract_options& options)
 {
-    return QDir(options.result_dir).absoluteFilePath("Artifacts_Result/Google_Calendar/Google_Calendar.sqlite");
+    return QDir(options.result_dir)
+        .absoluteFilePath("Artifacts_Result/Google_Calendar/Google_Calendar.sqlite");
 }
 
 qint64 stored_event_count(const QString& db_path)
@@ -103,6 +105,7 @@ qint64 stored_event_count(const QString& db_path)
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
         db.setDatabaseName(db_path);
+        db.setConnectOptions("QSQLITE_OPEN_READONLY"); // counting must not create a database
         if (db.open())
         {
             QSqlQuery query("SELECT count(*) FROM calendar_events", db);
@@ -147,7 +150,10 @@ int main(int argc, char** argv)
         print_error("SOURCE is not a readable folder: " + options.source_path);
         return exit_bad_source;
     }
-    options.source_path = source.absoluteFilePath() + "/";
+    // One clean root ending in a single "/", however SOURCE was typed.
+    options.source_path = QDir::cleanPath(source.absoluteFilePath());
+    if (!options.source_path.endsWith('/'))
+        options.source_path += '/';
 
     QLibrary library(options.plugin_path.isEmpty() ? default_plugin_path() : options.plugin_path);
     QString load_error;
@@ -173,8 +179,12 @@ int main(int argc, char** argv)
     const QString db_path = database_path(options);
     const qint64 events = stored_event_count(db_path);
     if (events < 0)
+    {
+        // No result database to show: never a success, whatever the plug-in went through.
         print_error("cannot count the events in " + db_path);
-    std::printf("%lld events in calendar_events of %s\n", static_cast<long long>(events < 0 ? 0 : events),
+        return exit_no_database;
+    }
+    std::printf("%lld events in calendar_events of %s\n", static_cast<long long>(events),
                 qPrintable(db_path));
     return cancelled ? exit_cancelled : exit_done;
 }
