@@ -20,15 +20,20 @@ QString extract_options::usage()
            "RESULT_DIR/Artifacts_Result/Google_Calendar/)\n"
            "  --email TEXT            takeout_email_id of the source record          (default: empty)\n"
            "  --source-number N       the source number                               (default: 1)\n"
-           "  --scheme-display TEXT   os_scheme_display of the source record          (default: Google Takeout)\n"
+           "  --scheme-display TEXT   os_scheme_display of the source record          (default: Google "
+           "Takeout)\n"
            "  --engine N              engine type 0, 1 or 2                           (default: 0)\n"
-           "  --tables LIST           comma-separated table list                      (default: calendar_events)\n"
+           "  --tables LIST           comma-separated table list                      (default: "
+           "calendar_events)\n"
            "  --keep-rows             do not ask the plug-in to clear listed tables first\n"
            "  --log FILE              switch the debug log on, into FILE\n"
            "  --log-terminal          echo debug lines to the terminal\n"
            "  --encrypt-log           encrypt the lines written to FILE\n"
            "  --cancel-after-ms N     call pub_cancel_extraction from a second thread after N ms\n"
-           "  --plugin PATH           the plug-in library to load (default: the one built beside the program)\n"
+           "  --plugin PATH           the plug-in library to load (default: the one built beside the "
+           "program)\n"
+           "  --timeline OUT          after a successful run, export a timeline (.csv or .jsonl) to OUT; "
+           "failure exits 6\n"
            "  -q, --quiet             no progress output\n";
 }
 
@@ -47,9 +52,10 @@ QString extract_options::parse(const QStringList& arguments)
     const QCommandLineOption encrypt_opt("encrypt-log", "");
     const QCommandLineOption cancel_opt("cancel-after-ms", "", "N");
     const QCommandLineOption plugin_opt("plugin", "", "PATH");
+    const QCommandLineOption timeline_opt("timeline", "", "OUT");
     const QCommandLineOption quiet_opt(QStringList{"q", "quiet"}, "");
-    parser.addOptions({email_opt, number_opt, display_opt, engine_opt, tables_opt, keep_opt, log_opt, terminal_opt,
-                       encrypt_opt, cancel_opt, plugin_opt, quiet_opt});
+    parser.addOptions({email_opt, number_opt, display_opt, engine_opt, tables_opt, keep_opt, log_opt,
+                       terminal_opt, encrypt_opt, cancel_opt, plugin_opt, timeline_opt, quiet_opt});
     if (!parser.parse(arguments))
         return parser.errorText();
 
@@ -82,6 +88,7 @@ QString extract_options::parse(const QStringList& arguments)
             return "--cancel-after-ms takes a whole number of milliseconds";
     }
     plugin_path = parser.value(plugin_opt);
+    timeline_path = parser.value(timeline_opt);
     quiet = parser.isSet(quiet_opt);
     return QString();
 }

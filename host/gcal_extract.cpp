@@ -4,6 +4,7 @@
 #include "host/cancel_requester.h"
 #include "host/extract_options.h"
 #include "host/progress_listener.h"
+#include "host/timeline_exporter.h"
 #include "plugin/google_calendar.h"
 
 #include <QApplication>
@@ -25,7 +26,8 @@ enum exit_status
     exit_usage = 2,
     exit_no_plugin = 3,
     exit_bad_source = 4,
-    exit_cancelled = 5
+    exit_cancelled = 5,
+    exit_timeline_failed = 6
 };
 
 void print_error(const QString& text)
@@ -186,5 +188,17 @@ int main(int argc, char** argv)
     }
     std::printf("%lld events in calendar_events of %s\n", static_cast<long long>(events),
                 qPrintable(db_path));
-    return cancelled ? exit_cancelled : exit_done;
+    if (cancelled)
+        return exit_cancelled;
+    if (!options.timeline_path.isEmpty())
+    {
+        timeline_exporter exporter;
+        if (!exporter.export_timeline(db_path, options.timeline_path))
+        {
+            print_error(exporter.error());
+            return exit_timeline_failed;
+        }
+        std::printf("%s\n", qPrintable(exporter.summary_line()));
+    }
+    return exit_done;
 }
