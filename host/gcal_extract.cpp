@@ -107,8 +107,9 @@ qint64 stored_event_count(const QString& db_path)
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
         db.setDatabaseName(db_path);
-        db.setConnectOptions("QSQLITE_OPEN_READONLY"); // counting must not create a database
-        if (db.open())
+        // Counting must not create a database; it opens for writing all the same, so that a
+        // journal a failed run left behind is rolled back as by any later reader.
+        if (QFileInfo(db_path).isFile() && db.open())
         {
             QSqlQuery query("SELECT count(*) FROM calendar_events", db);
             if (query.next())
