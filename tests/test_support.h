@@ -6,6 +6,7 @@
 #include "support/plugin_static_function.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -93,7 +94,8 @@ class scoped_current_dir
 };
 
 // Every row of a table, as column name to value (NULL stays an invalid QVariant), in row id order.
-inline QList<QVariantMap> table_rows(const QString& db_path, const QString& table, const QString& order = "rowid")
+inline QList<QVariantMap> table_rows(const QString& db_path, const QString& table,
+                                     const QString& order = "rowid")
 {
     QList<QVariantMap> rows;
     const QString name = "test_support rows";
@@ -117,9 +119,30 @@ inline QList<QVariantMap> table_rows(const QString& db_path, const QString& tabl
     return rows;
 }
 
-inline QString host_program() { return QStringLiteral(GCAL_BINARY_DIR "/gcal-extract"); }
-inline QString plugin_library() { return QStringLiteral(GCAL_BINARY_DIR "/libgoogle_calendar.so"); }
-inline QString test_data(const QString& relative) { return QStringLiteral(GCAL_SOURCE_DIR "/tests/data/") + relative; }
+// Every entry below `dir`, hidden ones too, as sorted paths relative to it.
+inline QStringList entries_below(const QString& dir)
+{
+    QStringList names;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        names << QDir(dir).relativeFilePath(it.next());
+    names.sort();
+    return names;
+}
+
+inline QString host_program()
+{
+    return QStringLiteral(GCAL_BINARY_DIR "/gcal-extract");
+}
+inline QString plugin_library()
+{
+    return QStringLiteral(GCAL_BINARY_DIR "/libgoogle_calendar.so");
+}
+inline QString test_data(const QString& relative)
+{
+    return QStringLiteral(GCAL_SOURCE_DIR "/tests/data/") + relative;
+}
 } // namespace test_support
 
 #endif

@@ -63,17 +63,6 @@ int rows_of(const QString& db, const QString& table = "calendar_events")
     return int(test_support::table_rows(db, table).size());
 }
 
-QStringList entries_of(const QString& dir)
-{
-    QStringList names;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        names << QDir(dir).relativeFilePath(it.next());
-    names.sort();
-    return names;
-}
-
 // Events of the bundled sample, counted from its files rather than from any reader.
 int sample_events()
 {
@@ -143,7 +132,7 @@ void tst_host_program::lifecycle_on_an_empty_takeout()
     QTemporaryDir logs;
     if (calendar_folder)
         QVERIFY(QDir(source.path()).mkpath("Calendar"));
-    const QStringList source_before = entries_of(source.path());
+    const QStringList source_before = test_support::entries_below(source.path());
     const QString log = logs.path() + "/debug.log";
     const outcome run = run_host({"--log", log, source.path(), result.path()});
 
@@ -154,10 +143,10 @@ void tst_host_program::lifecycle_on_an_empty_takeout()
     QCOMPARE(tables_of(db), (QStringList{"calendar_events", "exportfilelist"}));
     QCOMPARE(rows_of(db) + rows_of(db, "exportfilelist"), 0);
     // Only the scratch folder went away.
-    QCOMPARE(entries_of(result.path()),
+    QCOMPARE(test_support::entries_below(result.path()),
              (QStringList{"Artifacts_Result", "Artifacts_Result/Google_Calendar",
                           "Artifacts_Result/Google_Calendar/Google_Calendar.sqlite"}));
-    QCOMPARE(entries_of(source.path()), source_before);
+    QCOMPARE(test_support::entries_below(source.path()), source_before);
 
     // Every operation ran, in the suite's order.
     const QStringList order{"[set_destination_location] starts",

@@ -8,7 +8,6 @@
 #include "plugin/google_calendar.h"
 #include "tests/test_support.h"
 
-#include <QDirIterator>
 #include <QLibrary>
 #include <QMetaMethod>
 #include <QPointer>
@@ -153,17 +152,6 @@ void set_scheme(google_calendar& plugin, const QString& scheme)
     source_info source;
     source.os_scheme_internal = scheme;
     plugin.pub_set_source_info(source);
-}
-
-QStringList entries_of(const QString& dir)
-{
-    QStringList names;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        names << QDir(dir).relativeFilePath(it.next());
-    names.sort();
-    return names;
 }
 } // namespace
 
@@ -477,14 +465,14 @@ void tst_plugin_object::chat_pages_do_nothing()
     plugin.pub_set_result_directory(dir.path());
     plugin.pub_create_db_tables();
     const QByteArray log_before = test_support::read_file(log);
-    const QStringList files_before = entries_of(dir.path());
+    const QStringList files_before = test_support::entries_below(dir.path());
     QSignalSpy records(&plugin, &google_calendar::signal_extracted_records_of_plugin_overall);
     QSignalSpy tabs(&plugin, &google_calendar::signal_tab_processed_of_plugin_overall);
 
     plugin.pub_generate_chat_html_pages();
 
     QCOMPARE(records.size() + tabs.size(), 0);
-    QCOMPARE(entries_of(dir.path()), files_before);
+    QCOMPARE(test_support::entries_below(dir.path()), files_before);
     QCOMPARE(test_support::read_file(log), log_before);
     QCOMPARE(plugin_static_function::get_source_count_name(), QString("Source2"));
     QCOMPARE(plugin_static_function::type_engine_int, 0);
@@ -504,7 +492,7 @@ void tst_plugin_object::remove_temporary_before_result_directory()
         test_support::scoped_current_dir here(cwd.path());
         plugin.pub_remove_temporary_asthetics();
     }
-    QCOMPARE(entries_of(cwd.path()), (QStringList{"keep.txt", "tmp", "tmp/keep.ics"}));
+    QCOMPARE(test_support::entries_below(cwd.path()), (QStringList{"keep.txt", "tmp", "tmp/keep.ics"}));
     QVERIFY(!plugin_static_function::debug_file_regular_QFile.isOpen()); // the log is closed all the same
 }
 
@@ -518,7 +506,7 @@ void tst_plugin_object::remove_temporary_keeps_the_database()
     QVERIFY(test_support::write_file(result + "/tmp/copied.ics", "scratch"));
     QVERIFY(test_support::write_file(result + "/host_note.txt", "host"));
     plugin.pub_remove_temporary_asthetics();
-    QCOMPARE(entries_of(result), (QStringList{"Google_Calendar.sqlite", "host_note.txt"}));
+    QCOMPARE(test_support::entries_below(result), (QStringList{"Google_Calendar.sqlite", "host_note.txt"}));
 }
 
 QTEST_MAIN(tst_plugin_object)
