@@ -4,6 +4,7 @@
 #include "extractors/google_calendar_ios_uid.h"
 #include "extractors/google_calendar_macos.h"
 #include "extractors/google_calendar_winos.h"
+#include "plugin/result_schema.h"
 #include "support/plugin_helper_functions.h"
 #include "support/plugin_static_function.h"
 
@@ -14,27 +15,6 @@
 
 namespace
 {
-const char* const calendar_events_statement =
-    "CREATE TABLE IF NOT EXISTS calendar_events(INT INTEGER PRIMARY KEY,bookmark  INTEGER,system_user  "
-    "VARCHAR(1024),domain_user  VARCHAR(1024),takeout_email_id  VARCHAR(1024),title  VARCHAR(1024),event_start_date  "
-    "VARCHAR(1024),location  VARCHAR(1024),event_notes  VARCHAR(1024),url  VARCHAR(1024),alert  "
-    "VARCHAR(1024),event_end_date  VARCHAR(1024),event_creation_date  INTEGER,event_update_date  "
-    "INTEGER,event_last_modified INTEGER,alarm_uid  VARCHAR(1024),event_uid  VARCHAR(1024),repeat_detail  "
-    "VARCHAR(1024),end_repeat_on_date  INTEGER,alert_on_date  INTEGER,sound  VARCHAR(1024),alarm_action  "
-    "VARCHAR(1024),previous_pro_id  VARCHAR(1024),timezone  VARCHAR(1024),ics_file_path  VARCHAR(1024),status "
-    "VARCHAR(1024),attachment_detail VARCHAR(1024),conference_added VARCHAR(1024),calendar_name  "
-    "VARCHAR(1024),account_name  VARCHAR(1024),LINKFILENAME VARCHAR(1024),preview_file_path "
-    "varchar(1024),export_file_paths varchar(1024),bookmarked_extended_attributes VARCHAR,bookmarked_exif_data  "
-    "VARCHAR(1024),extended_attributes_key_value  VARCHAR(1024),extended_attributes_value_for_search  "
-    "VARCHAR(1024),vorix_tag_value VARCHAR(1024),notes_icon VARCHAR(1024),tags_icon VARCHAR(1024),os_scheme_display  "
-    "VARCHAR(1024),source_count_name  VARCHAR(1024),source_file  VARCHAR(1024),artifacts_relation_source_file "
-    "VARCHAR(1024),notes  VARCHAR(1024))";
-
-const char* const exportfilelist_statement =
-    "CREATE TABLE IF NOT EXISTS exportfilelist(INT INTEGER PRIMARY KEY,record VARCHAR(150),table_name "
-    "VARCHAR(100),filepath VARCHAR(100),exp_newpath VARCHAR(100),exp_relativepath VARCHAR(100),exp_size "
-    "INTEGER,exp_hashmd5 VARCHAR(100),exp_hashsha1 VARCHAR(100),exp_LINKFILENAME varchar(500),exp_time INTEGER)";
-
 // A table name from the host, quoted as one SQL identifier.
 QString quoted_identifier(QString name)
 {
@@ -84,7 +64,8 @@ void google_calendar::set_destination_location(QString dir)
     QDir().mkpath(tmp_directory_QString);
     helper_obj->set_adhoc_parent_path(tmp_directory_QString);
 
-    destination_db_file_QString = result_directory_QString + pub_get_artifact_name().replace(" ", "_") + ".sqlite";
+    destination_db_file_QString =
+        result_directory_QString + pub_get_artifact_name().replace(" ", "_") + ".sqlite";
 
     macos_obj->macos_set_destination_location(result_directory_QString, tmp_directory_QString,
                                               destination_db_file_QString);
@@ -124,13 +105,14 @@ void google_calendar::create_db_tables()
     }
 
     db.transaction();
-    if (!plugin_static_function::execute_db_command_by_dbreference(calendar_events_statement, db, caller))
-        plugin_static_function::app_debug(" table creation -----FAILED---- calendar_events", caller);
-    if (!plugin_static_function::execute_db_command_by_dbreference(exportfilelist_statement, db, caller))
-        plugin_static_function::app_debug(" table creation -----FAILED---- exportfilelist", caller);
+    for (const result_table& table : result_schema::tables())
+    {
+        if (!plugin_static_function::execute_db_command_by_dbreference(table.create_statement, db, caller))
+            plugin_static_function::app_debug(" table creation -----FAILED---- " + table.name, caller);
+    }
     if (!db.commit())
-        plugin_static_function::app_debug("[create_db_tables] commit --------FAILED-------- " + db.lastError().text(),
-                                          caller);
+        plugin_static_function::app_debug(
+            "[create_db_tables] commit --------FAILED-------- " + db.lastError().text(), caller);
     db.close();
     plugin_static_function::app_debug("[create_db_tables] Ends", caller);
 }
@@ -146,7 +128,15 @@ void google_calendar::clear_db_tables()
     if (type_engine_int != 0 || tables_to_clear_QStringList.isEmpty())
         return;
 
-    for (const QString& table : std::as_const(tables_to_clear_QStringList))
+    QStringList tables = tables_to_clear_QStringList;
+    // The companions' event_int refers to calendar_events INT, which starts again at 1 after a
+    // clear: an old guest row must never meet a new event.
+    if (tables.contains(result_schema::calendar_events().name))
+    {
+        for (const result_table& companion : result_schema::companion_tables())
+            tables.append(companion.name);
+    }
+    for (const QString& table : std::as_const(tables))
         plugin_static_function::execute_db_command_by_dbpath("delete from " + quoted_identifier(table),
                                                              destination_db_file_QString, caller);
 }

@@ -1,6 +1,7 @@
 // The result database: its paths, its exact schema, idempotent creation and the clear by
 // engine type and table list.
 
+#include "plugin/result_schema.h"
 #include "tests/extraction_fixture.h"
 
 #include <QSqlError>
@@ -134,7 +135,10 @@ void tst_result_database::schema_is_exact_and_creation_idempotent()
     QVERIFY(run_sql(prepared.db, "INSERT INTO calendar_events(title) VALUES('kept')"));
     prepared.plugin.pub_create_db_tables();
     QCOMPARE(count_rows(prepared.db, "calendar_events"), 1);
-    QCOMPARE(count_rows(prepared.db, "sqlite_master"), 2);
+    QCOMPARE(count_rows(prepared.db, "sqlite_master"), int(result_schema::tables().size()));
+    for (const result_table& companion : result_schema::companion_tables())
+        QCOMPARE(schema_of(prepared.db, companion.name),
+                 QString(companion.create_statement).replace("IF NOT EXISTS ", ""));
 }
 
 void tst_result_database::clear_by_engine_and_tables_data()
@@ -163,8 +167,14 @@ void tst_result_database::clear_by_engine_and_tables()
     QVERIFY(run_sql(prepared.db, "INSERT INTO calendar_events(title) VALUES('old')"));
     const QString log = result.path() + "/debug.log";
     test_support::log_into(log, engine);
+    for (const result_table& companion : result_schema::companion_tables())
+        QVERIFY(run_sql(prepared.db, "INSERT INTO " + companion.name + "(" + companion.columns.first().name +
+                                         ") VALUES('old')"));
     prepared.plugin.pub_set_clear_db(true);
     QCOMPARE(count_rows(prepared.db, "calendar_events"), rows_left);
+    // Companion rows go and stay with the events they are tied to.
+    for (const result_table& companion : result_schema::companion_tables())
+        QCOMPARE(count_rows(prepared.db, companion.name), rows_left);
     QCOMPARE(int(test_support::log_calls(log).size()), log_lines);
     plugin_static_function::close_debug_file();
 }
