@@ -15,7 +15,7 @@ log=build-fuzz/fuzz-$(date +%Y%m%d-%H%M%S).log
 status=0
 nice -n 10 build-fuzz/ics_reader_fuzzer -max_total_time="$seconds" -max_len=65536 -timeout=20 \
     -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix=tests/data/fuzz-regressions/ \
-    build-fuzz/corpus ../shared/corpus/ics >"$log" 2>&1 || status=$?
+    build-fuzz/corpus ../shared/corpus/ics tests/data/zones/Calendar tests/data/people/Calendar >"$log" 2>&1 || status=$?
 grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb|INFO: seed corpus)|ERROR|SUMMARY|==[0-9]+==' \
     "$log" || true
 echo "full log: $log"

@@ -4,6 +4,7 @@
 
 #include <QSqlDriver>
 #include <QVariant>
+#include <QVarLengthArray>
 
 #include <sqlite3.h>
 
@@ -90,12 +91,13 @@ ics_calendar_store::~ics_calendar_store()
         sqlite3_finalize(prepared);
 }
 
-bool ics_calendar_store::bind_and_step(sqlite3_stmt* target, const QList<const QByteArray*>& values)
+bool ics_calendar_store::bind_and_step(sqlite3_stmt* target, const QByteArray* const* values, qsizetype count)
 {
     int position = 1;
     bool bound = true;
-    for (const QByteArray* value : values)
+    for (qsizetype i = 0; i < count; ++i)
     {
+        const QByteArray* value = values[i];
         // A value SQLite cannot take fails the row; it is never stored as NULL instead.
         if (sqlite3_bind_text64(target, position++, value->constData(), sqlite3_uint64(value->size()),
                                 SQLITE_STATIC, SQLITE_UTF8) != SQLITE_OK)
@@ -120,10 +122,10 @@ bool ics_calendar_store::insert_companions(sqlite3_stmt* target, qint64 event_in
     const QByteArray event_id = QByteArray::number(event_int);
     for (const ics_companion_row& row : rows)
     {
-        QList<const QByteArray*> values{&event_id};
+        QVarLengthArray<const QByteArray*, 16> values{&event_id};
         for (const QByteArray& value : row)
             values.append(&value);
-        if (!bind_and_step(target, values))
+        if (!bind_and_step(target, values.constData(), values.size()))
             return false;
     }
     return true;
@@ -203,7 +205,7 @@ bool ics_calendar_store::insert(const ics_event_row& row, const ics_row_provenan
     };
     if (!statement || !people_statement || !series_statement || !alarms_statement)
         return false;
-    return bind_and_step(statement, QList<const QByteArray*>(std::begin(values), std::end(values)));
+    return bind_and_step(statement, values, qsizetype(std::size(values)));
 }
 
 QString ics_calendar_store::last_error_text() const

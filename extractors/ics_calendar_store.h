@@ -45,7 +45,7 @@ class ics_calendar_store
     bool transaction_lost() const;
 
   private:
-    bool bind_and_step(sqlite3_stmt* target, const QList<const QByteArray*>& values);
+    bool bind_and_step(sqlite3_stmt* target, const QByteArray* const* values, qsizetype count);
     bool insert_companions(sqlite3_stmt* target, qint64 event_int, const QList<ics_companion_row>& rows);
     void remove_event(qint64 event_int);
 

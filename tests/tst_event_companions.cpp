@@ -34,8 +34,9 @@ int orphans(const QString& db)
     for (const QVariantMap& row : test_support::table_rows(db, "calendar_events"))
         events.insert(row.value("INT").toInt());
     int count = 0;
-    for (const result_table& table : {result_schema::calendar_event_people(), result_schema::calendar_event_series(),
-                                      result_schema::calendar_event_alarms()})
+    for (const result_table& table :
+         {result_schema::calendar_event_people(), result_schema::calendar_event_series(),
+          result_schema::calendar_event_alarms()})
         for (const QVariantMap& row : test_support::table_rows(db, table.name))
             count += events.contains(row.value("event_int").toInt()) ? 0 : 1;
     return count;
@@ -48,7 +49,8 @@ QString copy_corpus(const QString& into)
     while (it.hasNext())
     {
         const QString path = it.next();
-        test_support::write_file(into + "/Calendar/" + corpus.relativeFilePath(path), test_support::read_file(path));
+        test_support::write_file(into + "/Calendar/" + corpus.relativeFilePath(path),
+                                 test_support::read_file(path));
     }
     return into;
 }
@@ -76,7 +78,7 @@ void tst_event_companions::guests_of_a_meeting()
 {
     QTemporaryDir result;
     const QString db = extraction_fixture::run(test_support::test_data("people"), result.path());
-    const QStringList columns{"event_int",     "role", "display_name", "email", "participation_status",
+    const QStringList columns{"event_int",     "role", "display_name", "email",  "participation_status",
                               "attendee_role", "kind", "extra_guests", "comment"};
     QList<QStringList> people;
     for (const QVariantMap& row : test_support::table_rows(db, "calendar_event_people"))
@@ -84,15 +86,15 @@ void tst_event_companions::guests_of_a_meeting()
     const QList<QStringList> expected{
         {"1", "organizer", "Ana Lima", "ana.lima@example.com", "", "", "", "", ""},
         // A quoted name with a comma, folded across two lines.
-        {"1", "attendee", "Ortiz, Mateo", "mateo.ortiz@example.com", "ACCEPTED", "REQ-PARTICIPANT", "INDIVIDUAL",
-         "0", ""},
-        {"1", "attendee", QString::fromUtf8(u8"Jürgen Groß"), "j.gross@example.de", "DECLINED", "OPT-PARTICIPANT",
-         "INDIVIDUAL", "1", "On leave, sorry"},
+        {"1", "attendee", "Ortiz, Mateo", "mateo.ortiz@example.com", "ACCEPTED", "REQ-PARTICIPANT",
+         "INDIVIDUAL", "0", ""},
+        {"1", "attendee", QString::fromUtf8(u8"Jürgen Groß"), "j.gross@example.de", "DECLINED",
+         "OPT-PARTICIPANT", "INDIVIDUAL", "1", "On leave, sorry"},
         {"1", "attendee", "Room Berlin-3-Elbe (8)", "c_188@resource.calendar.google.com", "ACCEPTED",
          "REQ-PARTICIPANT", "RESOURCE", "0", ""},
         {"2", "organizer", "Ana Lima", "ana.lima@example.com", "", "", "", "", ""},
-        {"2", "attendee", "Ortiz, Mateo", "mateo.ortiz@example.com", "TENTATIVE", "REQ-PARTICIPANT", "INDIVIDUAL",
-         "0", ""},
+        {"2", "attendee", "Ortiz, Mateo", "mateo.ortiz@example.com", "TENTATIVE", "REQ-PARTICIPANT",
+         "INDIVIDUAL", "0", ""},
         // The organizer of a birthday is no attendee of it.
         {"4", "organizer", "Ana Lima", "ana.lima@example.com", "", "", "", "", ""},
     };
@@ -104,18 +106,27 @@ void tst_event_companions::series_and_moved_occurrences()
 {
     QTemporaryDir result;
     const QString db = extraction_fixture::run(test_support::test_data("people"), result.path());
-    const QStringList columns{"event_int", "rrule", "rdate", "exdate", "recurrence_id", "recurrence_id_as_written",
-                              "dtstart_as_written", "dtstart_tzid", "sequence", "transp", "class"};
+    const QStringList columns{"event_int",
+                              "rrule",
+                              "rdate",
+                              "exdate",
+                              "recurrence_id",
+                              "recurrence_id_as_written",
+                              "dtstart_as_written",
+                              "dtstart_tzid",
+                              "sequence",
+                              "transp",
+                              "class"};
     QList<QStringList> series;
     for (const QVariantMap& row : test_support::table_rows(db, "calendar_event_series"))
         series << values_of(row, columns);
     const QList<QStringList> expected{
-        {"1", "FREQ=WEEKLY;WKST=MO;UNTIL=20240415T081500Z;BYDAY=MO", utc(2024, 3, 6, 13), utc(2024, 3, 18, 8, 15),
-         "", "", "20240304T091500", "Europe/Berlin", "2", "OPAQUE", ""},
+        {"1", "FREQ=WEEKLY;WKST=MO;UNTIL=20240415T081500Z;BYDAY=MO", utc(2024, 3, 6, 13),
+         utc(2024, 3, 18, 8, 15), "", "", "20240304T091500", "Europe/Berlin", "2", "OPAQUE", ""},
         {"2", "", "", "", utc(2024, 3, 25, 8, 15), "20240325T091500", "20240326T110000", "Europe/Berlin", "3",
          "OPAQUE", ""},
-        {"3", "", "", "", utc(2024, 4, 8, 7, 15), "20240408T091500", "20240408T091500", "Europe/Berlin", "4", "",
-         ""},
+        {"3", "", "", "", utc(2024, 4, 8, 7, 15), "20240408T091500", "20240408T091500", "Europe/Berlin", "4",
+         "", ""},
         {"4", "FREQ=YEARLY", "", "", "", "", "20240601", "", "", "TRANSPARENT", "PRIVATE"},
     };
     QCOMPARE(series, expected);
@@ -128,17 +139,19 @@ void tst_event_companions::every_alarm_of_an_event()
 {
     QTemporaryDir result;
     const QString db = extraction_fixture::run(test_support::test_data("people"), result.path());
-    const QStringList columns{"event_int", "alarm_number", "action",   "trigger_as_written", "offset_text",
-                              "trigger_time", "related",   "description", "summary",          "attendees"};
+    const QStringList columns{"event_int",   "alarm_number", "action",  "trigger_as_written",
+                              "offset_text", "trigger_time", "related", "description",
+                              "summary",     "attendees"};
     QList<QStringList> alarms;
     for (const QVariantMap& row : test_support::table_rows(db, "calendar_event_alarms"))
         alarms << values_of(row, columns);
     const QList<QStringList> expected{
         {"1", "1", "DISPLAY", "-P0DT0H10M0S", "0 Days  0 Hr 10 Min 0 Sec Before", "", "start",
          "This is an event reminder", "", ""},
-        {"1", "2", "EMAIL", "-P1D", "1 Days Before", "", "start", "This is an event reminder", "Alarm notification",
-         "ana.lima@example.com"},
-        {"2", "1", "DISPLAY", "VALUE=DATE-TIME:20240326T094500Z", "", utc(2024, 3, 26, 9, 45), "", "Moved", "", ""},
+        {"1", "2", "EMAIL", "-P1D", "1 Days Before", "", "start", "This is an event reminder",
+         "Alarm notification", "ana.lima@example.com"},
+        {"2", "1", "DISPLAY", "VALUE=DATE-TIME:20240326T094500Z", "", utc(2024, 3, 26, 9, 45), "", "Moved",
+         "", ""},
     };
     QCOMPARE(alarms, expected);
     // The suite's columns keep the last alarm, as ever.
@@ -176,11 +189,13 @@ void tst_event_companions::agrees_with_python_icalendar()
     const QString db = extraction_fixture::run(source, work.path() + "/case");
     QCOMPARE(orphans(db), 0);
     QProcess check;
-    check.start("/usr/bin/python3", {QString(GCAL_SOURCE_DIR) + "/tests/companion_crosscheck.py", source, db});
+    check.start("/usr/bin/python3",
+                {QString(GCAL_SOURCE_DIR) + "/tests/companion_crosscheck.py", source, db});
     QVERIFY(check.waitForFinished(300000));
     const QString report = QString::fromUtf8(check.readAllStandardOutput() + check.readAllStandardError());
     QVERIFY2(check.exitCode() == 0, qPrintable(report));
-    const QRegularExpressionMatch agreeing = QRegularExpression("events agreeing: (\\d+)/(\\d+)").match(report);
+    const QRegularExpressionMatch agreeing =
+        QRegularExpression("events agreeing: (\\d+)/(\\d+)").match(report);
     QVERIFY2(agreeing.hasMatch() && agreeing.captured(2).toInt() > 0, qPrintable(report));
 }
 

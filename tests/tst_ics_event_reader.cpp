@@ -658,10 +658,11 @@ void tst_ics_event_reader::progress_is_throttled_and_cancel_keeps_first_rows()
         events = size;
         QVERIFY(test_support::write_file(source.path() + "/Calendar/long.ics", many_events(events)));
         whole = run_with_progress(this, source.path(), whole_result.path());
-        if (whole.in_parse() > 0)
+        // Two reports in the parse: the cancelled run, as long, surely reports once before its end.
+        if (whole.in_parse() >= 2)
             break;
     }
-    QVERIFY2(whole.in_parse() > 0, "no progress during a parse of millions of events");
+    QVERIFY2(whole.in_parse() >= 2, "no progress during a parse of millions of events");
 
     // Every in-parse emission comes more than a second after the one before.
     const QStringList rows = uids_of(extraction_fixture::database_of(whole_result.path()));

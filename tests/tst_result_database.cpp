@@ -279,8 +279,9 @@ void tst_result_database::failed_table_statement_goes_on()
     QVERIFY2(at > 0, qPrintable(calls.join('\n')));
     QCOMPARE(calls.at(at + 1), helper + " CALLER FUNCTION -  -  void google_calendar::create_db_tables()");
     QVERIFY(calls.at(at + 2).startsWith(helper + " command -  CREATE TABLE IF NOT EXISTS calendar_events("));
-    QVERIFY2(calls.at(at + 3).startsWith(helper + " error -  there is already an index named calendar_events"),
-             qPrintable(calls.at(at + 3)));
+    QVERIFY2(
+        calls.at(at + 3).startsWith(helper + " error -  there is already an index named calendar_events"),
+        qPrintable(calls.at(at + 3)));
     QCOMPARE(calls.mid(at + 4), (QStringList{create + " table creation -----FAILED---- calendar_events",
                                              create + "[create_db_tables] Ends",
                                              "[google_calendar::create_destination_database] "

@@ -8,6 +8,8 @@ ics_calendar_file::ics_calendar_file(const std::atomic<bool>* cancel_flag)
 void ics_calendar_file::report(const ics_unfolding_reader& reader)
 {
     const QList<qint64>& offsets = reader.left_out_line_offsets();
+    if (left_out_reported == offsets.size() && !scanner.has_notes())
+        return;
     for (; left_out_reported < offsets.size(); ++left_out_reported)
         (*noter)(QString("line longer than %1 bytes left out at byte %2")
                      .arg(ics_unfolding_reader::max_line_size)

@@ -145,46 +145,61 @@ QList<ics_content_line::raw_parameter> ics_content_line::parameters() const
     return found;
 }
 
-bool ics_content_line::has_parameter(QByteArrayView upper_name) const
+// The raw values of the first parameter named `upper_name`, found without building the list.
+bool ics_content_line::find_parameter(QByteArrayView upper_name, QByteArrayView* values) const
 {
-    for (const raw_parameter& p : parameters())
+    const QByteArrayView text = parameters_view;
+    qsizetype start = 1; // after the leading ";"
+    bool quoted = false;
+    for (qsizetype i = 1; i <= text.size(); ++i)
     {
-        if (same_name(p.name, upper_name))
+        if (i < text.size() && text[i] == '"')
+            quoted = !quoted;
+        if (i < text.size() && (text[i] != ';' || quoted))
+            continue;
+        const QByteArrayView parameter = text.sliced(start, i - start);
+        const qsizetype equals = parameter.indexOf('=');
+        const QByteArrayView name = ascii_trimmed(equals < 0 ? parameter : parameter.first(equals));
+        if (same_name(name, upper_name))
+        {
+            *values = equals < 0 ? QByteArrayView() : parameter.sliced(equals + 1);
             return true;
+        }
+        start = i + 1;
     }
     return false;
+}
+
+bool ics_content_line::has_parameter(QByteArrayView upper_name) const
+{
+    QByteArrayView values;
+    return !parameters_view.isEmpty() && find_parameter(upper_name, &values);
 }
 
 QList<QByteArray> ics_content_line::parameter_values(QByteArrayView upper_name) const
 {
     QList<QByteArray> values;
-    for (const raw_parameter& p : parameters())
-    {
-        if (!same_name(p.name, upper_name))
-            continue;
-        for (QByteArrayView value : split_outside_quotes(p.values, ','))
-            values.append(unquoted(value));
-        break;
-    }
+    QByteArrayView raw;
+    if (parameters_view.isEmpty() || !find_parameter(upper_name, &raw))
+        return values;
+    for (QByteArrayView value : split_outside_quotes(raw, ','))
+        values.append(unquoted(value));
     return values;
 }
 
 QByteArray ics_content_line::parameter(QByteArrayView upper_name) const
 {
-    if (parameters_view.isEmpty())
+    QByteArrayView raw;
+    if (parameters_view.isEmpty() || !find_parameter(upper_name, &raw))
         return QByteArray();
-    for (const raw_parameter& p : parameters())
+    // A list of quoted values gives its first; otherwise the whole text is the value, since
+    // single-valued parameters (TZID, CN) are written with unquoted commas too.
+    const QByteArrayView trimmed = ascii_trimmed(raw);
+    if (trimmed.startsWith('"'))
     {
-        if (same_name(p.name, upper_name))
-        {
-            // A list of quoted values gives its first; otherwise the whole text is the value, since
-            // single-valued parameters (TZID, CN) are written with unquoted commas too.
-            const QList<QByteArrayView> values = split_outside_quotes(p.values, ',');
-            const QByteArrayView first = ascii_trimmed(values.first());
-            if (values.size() > 1 && first.startsWith('"'))
-                return unquoted(first);
-            return unquoted(p.values);
-        }
+        const qsizetype closing = trimmed.indexOf('"', 1);
+        if (closing > 0 && closing + 1 < trimmed.size() && trimmed[closing + 1] == ',')
+            return unquoted(trimmed.first(closing + 1));
     }
-    return QByteArray();
+    return unquoted(raw);
 }

@@ -45,6 +45,8 @@ class ics_content_line
     static QByteArray unquoted(QByteArrayView value);
 
   private:
+    bool find_parameter(QByteArrayView upper_name, QByteArrayView* values) const;
+
     QByteArrayView name_view;
     QByteArrayView parameters_view;
     QByteArrayView value_view;

@@ -1,16 +1,28 @@
 #include "extractors/ics/ics_event_scanner.h"
 
 #include "extractors/ics/ics_event_settlement.h"
+#include "extractors/ics/ics_file_zone.h"
 #include "extractors/ics/ics_rule_text.h"
 
 namespace
 {
 using bytes = QByteArrayView;
 
+// Names are compared in upper case; the common ones come back shared, without an allocation.
 QByteArray upper_case(bytes text)
 {
+    static const QByteArray known[] = {"VEVENT",   "VALARM",  "VTIMEZONE", "VCALENDAR", "STANDARD",
+                                       "DAYLIGHT", "DTSTART", "DTEND",     "DTSTAMP",   "LAST-MODIFIED",
+                                       "CREATED",  "TRIGGER", "EXDATE",    "RDATE",     "RECURRENCE-ID"};
+    for (const QByteArray& name : known)
+    {
+        if (ics_content_line::same_name(text, name))
+            return name;
+    }
     return text.toByteArray().toUpper();
 }
+
+const QByteArray time_zone_name("VTIMEZONE");
 
 // LOCATION's two unescapings, the only ones made in stored values.
 QByteArray location_text(bytes value)
@@ -35,6 +47,7 @@ void ics_event_scanner::start_file()
 {
     zone_resolver.start_file();
     stack.clear();
+    stack_changed();
     event_open = false;
     current = ics_event_record();
     completed = ics_event_record();
@@ -56,7 +69,14 @@ QList<QByteArray> ics_event_scanner::take_notes()
     return taken;
 }
 
-ics_event_scanner::place ics_event_scanner::current_place() const
+// Recomputed only when the stack changes: every line asks for it.
+void ics_event_scanner::stack_changed()
+{
+    in_time_zone = stack.contains(time_zone_name);
+    place_now = place_of_stack();
+}
+
+ics_event_scanner::place ics_event_scanner::place_of_stack() const
 {
     if (stack.isEmpty())
         return place::calendar;
@@ -68,7 +88,7 @@ ics_event_scanner::place ics_event_scanner::current_place() const
     if (top == "VALARM")
         return (stack.size() >= 2 && stack.at(stack.size() - 2) == "VEVENT") ? place::alarm
                                                                              : place::elsewhere;
-    if (stack.contains("VTIMEZONE"))
+    if (in_time_zone)
         return place::time_zone;
     return place::elsewhere;
 }
@@ -91,7 +111,8 @@ ics_event_scanner::outcome ics_event_scanner::scan_line(QByteArrayView line, qin
         return outcome::next_line;
     if (current_place() == place::time_zone || content.is("BEGIN") || content.is("END"))
     {
-        if (stack.contains("VTIMEZONE"))
+        // A definition past the size any zone needs is refused later; it need not grow further.
+        if (in_time_zone && zone_text.size() <= ics_file_zone::max_definition_size)
             zone_text.append(line.trimmed()).append("\r\n");
     }
     if (content.is("BEGIN"))
@@ -132,6 +153,7 @@ ics_event_scanner::outcome ics_event_scanner::begin_component(QByteArrayView nam
             result = complete_event(true);
         while (!stack.isEmpty() && stack.last() != "VCALENDAR")
             stack.removeLast();
+        stack_changed();
         event_open = true;
         current = ics_event_record();
         current.first_line = line_number;
@@ -144,6 +166,7 @@ ics_event_scanner::outcome ics_event_scanner::begin_component(QByteArrayView nam
         zone_tzid.clear();
     }
     stack.append(component);
+    stack_changed();
     return result;
 }
 
@@ -155,6 +178,7 @@ ics_event_scanner::outcome ics_event_scanner::end_component(QByteArrayView name)
         return outcome::next_line; // an END without its BEGIN closes nothing
     // Closing a component closes whatever a broken file left open inside it.
     stack.resize(open_at);
+    stack_changed();
     if (component == "VTIMEZONE" && !stack.contains("VTIMEZONE"))
     {
         if (!zone_tzid.isEmpty())
@@ -171,6 +195,7 @@ ics_event_scanner::outcome ics_event_scanner::finish_file()
     if (!event_open)
         return outcome::next_line;
     stack.clear();
+    stack_changed();
     return complete_event(true);
 }
 

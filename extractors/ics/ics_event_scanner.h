@@ -54,6 +54,7 @@ class ics_event_scanner
     // Log texts about the file gathered since the last call (events without END:VEVENT, cut values,
     // times that could not be converted, unknown zones, the file's character set).
     QList<QByteArray> take_notes();
+    bool has_notes() const { return !notes.isEmpty() || zone_resolver.has_unknown_zones(); }
 
   private:
     enum class place
@@ -65,7 +66,9 @@ class ics_event_scanner
         elsewhere
     };
 
-    place current_place() const;
+    place current_place() const { return place_now; }
+    place place_of_stack() const;
+    void stack_changed();
     outcome begin_component(QByteArrayView name, qint64 line_number);
     outcome end_component(QByteArrayView name);
     outcome complete_event(bool without_end);
@@ -86,6 +89,8 @@ class ics_event_scanner
     const std::atomic<bool>* cancel_flag;
     ics_zone_resolver zone_resolver;
     QList<QByteArray> stack; // upper-case names of the open components
+    place place_now = place::calendar;
+    bool in_time_zone = false;
     bool event_open = false;
     ics_event_record current;
     ics_event_record completed;

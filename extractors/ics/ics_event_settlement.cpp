@@ -23,13 +23,13 @@ instant instant_of(const ics_time_value& value, ics_zone_resolver& zones)
     result.valid = true;
     // A date is a floating day: it stays on the machine's clock whatever zone is named.
     if (parsed.value_type() == ics_date_time::kind::date)
-        result.seconds = ics_zone_resolver::machine_epoch(parsed.date(), parsed.time());
+        result.seconds = zones.machine_epoch_of(parsed.date(), parsed.time());
     else if (!value.tzid.trimmed().isEmpty())
         result.seconds = zones.epoch_of(parsed.date(), parsed.time(), value.tzid);
     else if (parsed.value_type() == ics_date_time::kind::utc)
         result.seconds = parsed.utc_epoch();
     else
-        result.seconds = ics_zone_resolver::machine_epoch(parsed.date(), parsed.time());
+        result.seconds = zones.machine_epoch_of(parsed.date(), parsed.time());
     return result;
 }
 
@@ -56,8 +56,8 @@ QByteArray end_from_duration(const ics_event_record& record, ics_zone_resolver& 
         return QByteArray();
     const ics_date_time& parsed = start.parsed;
     if (parsed.value_type() == ics_date_time::kind::date)
-        return QByteArray::number(
-            ics_zone_resolver::machine_epoch(parsed.date().addDays(days), parsed.time()) + seconds);
+        return QByteArray::number(zones.machine_epoch_of(parsed.date().addDays(days), parsed.time()) +
+                                  seconds);
     ics_time_value shifted = record.start;
     const QDate day = parsed.date().addDays(days);
     if (!day.isValid())

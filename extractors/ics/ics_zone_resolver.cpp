@@ -5,15 +5,13 @@
 #include <QDateTime>
 #include <QFile>
 
+#include <algorithm>
 #include <functional>
+#include <vector>
 
 namespace
 {
-struct offset_reading
-{
-    int offset;
-    bool daylight;
-};
+using offset_reading = ics_zone_resolver::offset_reading;
 using offset_function = std::function<offset_reading(qint64)>;
 
 qint64 wall_as_utc(QDate date, QTime time)
@@ -29,6 +27,10 @@ qint64 instant_of(qint64 wall, const offset_function& offset_at)
 {
     const offset_reading before = offset_at(wall - 86400);
     const offset_reading after = offset_at(wall + 86400);
+    // Nearly always no change within a day either side: the one offset decides.
+    if (before.offset == after.offset && before.daylight == after.daylight &&
+        offset_at(wall - before.offset).offset == before.offset)
+        return wall - before.offset;
     bool found = false;
     qint64 best = 0;
     bool best_daylight = false;
@@ -79,6 +81,56 @@ bool zone_file_exists(QByteArrayView name)
     return false;
 }
 
+// A database zone's offsets as a table of its changes from 1900 to 2100, read once: Qt's lookup of
+// one offset costs as much as reading a whole line of a calendar.
+class zone_table
+{
+  public:
+    explicit zone_table(const QTimeZone& zone) : zone(zone)
+    {
+        const QDateTime first(QDate(1900, 1, 1), QTime(0, 0), Qt::UTC);
+        const QDateTime last(QDate(2100, 1, 1), QTime(0, 0), Qt::UTC);
+        begin = first.toSecsSinceEpoch();
+        end = last.toSecsSinceEpoch();
+        initial = reading(zone.offsetData(first));
+        for (const QTimeZone::OffsetData& change : zone.transitions(first, last))
+        {
+            changes.push_back(change.atUtc.toSecsSinceEpoch());
+            readings.push_back(reading(change));
+        }
+    }
+
+    offset_reading at(qint64 utc) const
+    {
+        if (utc < begin || utc >= end)
+            return reading(zone.offsetData(QDateTime::fromSecsSinceEpoch(utc, Qt::UTC)));
+        const auto after = std::upper_bound(changes.begin(), changes.end(), utc);
+        return after == changes.begin() ? initial : readings[size_t(after - changes.begin() - 1)];
+    }
+
+  private:
+    static offset_reading reading(const QTimeZone::OffsetData& data)
+    {
+        return {data.offsetFromUtc, data.daylightTimeOffset != 0};
+    }
+
+    QTimeZone zone;
+    qint64 begin = 0;
+    qint64 end = 0;
+    offset_reading initial{0, false};
+    std::vector<qint64> changes;
+    std::vector<offset_reading> readings;
+};
+
+const zone_table& table_of(const QByteArray& key, const QTimeZone& zone)
+{
+    static thread_local QHash<QByteArray, std::shared_ptr<zone_table>> tables;
+    auto found = tables.constFind(key);
+    if (found == tables.constEnd())
+        found = tables.insert(key, std::make_shared<zone_table>(zone));
+    return **found;
+}
+
 QTimeZone zone_by_file_name(QByteArrayView name)
 {
     if (!zone_file_exists(name))
@@ -99,6 +151,7 @@ void ics_zone_resolver::start_file()
 {
     definitions.clear();
     file_zones.clear();
+    machine_offsets.clear();
     reported_unknown.clear();
     unknown_to_report.clear();
 }
@@ -165,22 +218,37 @@ qint64 ics_zone_resolver::machine_epoch(QDate date, QTime time)
     return QDateTime(date, time, Qt::LocalTime).toSecsSinceEpoch();
 }
 
+qint64 ics_zone_resolver::machine_epoch_of(QDate date, QTime time)
+{
+    const qint64 wall = wall_as_utc(date, time);
+    const qint64 day = wall >= 0 ? wall / 86400 : (wall - 86399) / 86400;
+    const auto known = machine_offsets.constFind(day);
+    if (known != machine_offsets.constEnd())
+        return wall - *known;
+    const auto offset_at = [](qint64 utc)
+    { return QDateTime::fromSecsSinceEpoch(utc, Qt::LocalTime).offsetFromUtc(); };
+    const int before = offset_at(day * 86400 - 2 * 86400);
+    // Days near a change keep the machine's own reading of gaps and overlaps.
+    if (before != offset_at(day * 86400 + 3 * 86400))
+        return machine_epoch(date, time);
+    if (machine_offsets.size() < 100000)
+        machine_offsets.insert(day, before);
+    return wall - before;
+}
+
 qint64 ics_zone_resolver::epoch_of(QDate date, QTime time, QByteArrayView tzid)
 {
     const qint64 wall = wall_as_utc(date, time);
-    const QTimeZone zone = database_zone(tzid);
+    const QByteArray key = key_of(tzid);
+    const QTimeZone zone = database_zone(key);
     if (zone.isValid())
     {
-        return instant_of(wall,
-                          [&zone](qint64 utc)
-                          {
-                              const QDateTime moment = QDateTime::fromSecsSinceEpoch(utc, Qt::UTC);
-                              return offset_reading{zone.offsetFromUtc(moment), zone.isDaylightTime(moment)};
-                          });
+        const zone_table& table = table_of(key, zone);
+        return instant_of(wall, [&table](qint64 utc) { return table.at(utc); });
     }
-    if (source_of(tzid) == zone_source::file_definition)
+    if (source_of(key) == zone_source::file_definition)
     {
-        const ics_file_zone& file_zone = *file_zones.value(key_of(tzid));
+        const ics_file_zone& file_zone = *file_zones.value(key);
         return instant_of(wall,
                           [&file_zone](qint64 utc)
                           {
@@ -189,13 +257,12 @@ qint64 ics_zone_resolver::epoch_of(QDate date, QTime time, QByteArrayView tzid)
                               return offset_reading{offset, daylight};
                           });
     }
-    const QByteArray key = key_of(tzid);
     if (!reported_unknown.contains(key))
     {
         reported_unknown.insert(key, true);
         unknown_to_report.append(key);
     }
-    return machine_epoch(date, time);
+    return machine_epoch_of(date, time);
 }
 
 QList<QByteArray> ics_zone_resolver::take_unknown_zones()

@@ -20,6 +20,7 @@
 #include <QTime>
 #include <QTimeZone>
 
+#include <functional>
 #include <memory>
 
 class ics_file_zone;
@@ -57,16 +58,26 @@ class ics_zone_resolver
 
     // Names that fell back to the machine's zone since the last call, each once per file.
     QList<QByteArray> take_unknown_zones();
+    bool has_unknown_zones() const { return !unknown_to_report.isEmpty(); }
 
     // The tz database zone for a name or a Windows name; invalid when neither knows it.
     static QTimeZone database_zone(QByteArrayView tzid, zone_source* source = nullptr);
     static qint64 machine_epoch(QDate date, QTime time);
+    // The same, remembering the machine's offset for days far from any change.
+    qint64 machine_epoch_of(QDate date, QTime time);
+
+    struct offset_reading
+    {
+        int offset;
+        bool daylight;
+    };
 
   private:
     static QByteArray key_of(QByteArrayView tzid);
 
     QHash<QByteArray, QByteArray> definitions;
     QHash<QByteArray, std::shared_ptr<ics_file_zone>> file_zones;
+    QHash<qint64, int> machine_offsets;
     QHash<QByteArray, bool> reported_unknown;
     QList<QByteArray> unknown_to_report;
 };

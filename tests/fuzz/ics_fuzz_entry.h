@@ -12,6 +12,7 @@
 #include "extractors/ics/ics_calendar_file.h"
 #include "extractors/ics/ics_unfolding_reader.h"
 #include "extractors/ics_calendar_store.h"
+#include "plugin/result_schema.h"
 
 #include <QBuffer>
 #include <QByteArrayList>
@@ -31,18 +32,8 @@ inline QSqlDatabase& database()
         QSqlDatabase d = QSqlDatabase::addDatabase("QSQLITE", "ics fuzz");
         d.setDatabaseName(":memory:");
         d.open();
-        QSqlQuery(d).exec(
-            "CREATE TABLE calendar_events(INT INTEGER PRIMARY KEY,bookmark INTEGER,system_user "
-            "VARCHAR(1024),takeout_email_id VARCHAR(1024),title VARCHAR(1024),event_start_date "
-            "VARCHAR(1024),location VARCHAR(1024),event_notes VARCHAR(1024),url VARCHAR(1024),alert "
-            "VARCHAR(1024),event_end_date VARCHAR(1024),event_creation_date INTEGER,event_update_date "
-            "INTEGER,event_last_modified INTEGER,alarm_uid VARCHAR(1024),event_uid VARCHAR(1024),"
-            "repeat_detail VARCHAR(1024),end_repeat_on_date INTEGER,alert_on_date INTEGER,sound "
-            "VARCHAR(1024),alarm_action VARCHAR(1024),previous_pro_id VARCHAR(1024),timezone "
-            "VARCHAR(1024),ics_file_path VARCHAR(1024),status VARCHAR(1024),attachment_detail "
-            "VARCHAR(1024),conference_added VARCHAR(1024),calendar_name VARCHAR(1024),export_file_paths "
-            "VARCHAR(1024),os_scheme_display VARCHAR(1024),source_count_name VARCHAR(1024),source_file "
-            "VARCHAR(1024))");
+        for (const result_table& table : result_schema::tables())
+            QSqlQuery(d).exec(table.create_statement);
         return d;
     }();
     return db;
@@ -165,7 +156,7 @@ inline outcome read_one_file(const uint8_t* data, size_t size,
             const ics_event_row& row = event.row;
             if (result.fault.isEmpty())
                 result.fault = row_fault(row);
-            if (store.insert(row, provenance))
+            if (store.insert(event, provenance))
             {
                 ++result.rows;
                 result.stored << (QByteArrayList{row.title, row.location, row.event_notes, row.event_uid,
