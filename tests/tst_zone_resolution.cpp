@@ -293,7 +293,15 @@ void tst_zone_resolution::agrees_with_python_icalendar()
     QFETCH(QString, source);
     QFETCH(QByteArray, machine_zone);
     QTemporaryDir work;
-    if (source.isEmpty())
+    if (source == "generated")
+    {
+        source = work.path() + "/generated";
+        QProcess generator;
+        generator.start(QString(GCAL_BINARY_DIR) + "/bench/generate_takeout", {source, "3000", "3", "7"});
+        QVERIFY(generator.waitForFinished(120000));
+        QCOMPARE(generator.exitCode(), 0);
+    }
+    else if (source.isEmpty())
     {
         // The corpus laid out as a Takeout folder: Calendar/ holding its project folders.
         source = work.path() + "/corpus";
