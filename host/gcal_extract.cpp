@@ -4,8 +4,8 @@
 #include "host/cancel_requester.h"
 #include "host/extract_options.h"
 #include "host/progress_listener.h"
-#include "host/timeline_exporter.h"
 #include "plugin/google_calendar.h"
+#include "timeline/timeline_exporter.h"
 
 #include <QApplication>
 #include <QDir>
@@ -193,12 +193,14 @@ int main(int argc, char** argv)
         return exit_cancelled;
     if (!options.timeline_path.isEmpty())
     {
-        timeline_exporter exporter;
+        timeline_exporter exporter(options.timeline);
         if (!exporter.export_timeline(db_path, options.timeline_path))
         {
             print_error(exporter.error());
             return exit_timeline_failed;
         }
+        for (const QString& problem : exporter.problems())
+            print_error("timeline: not expanded in full: " + problem);
         std::printf("%s\n", qPrintable(exporter.summary_line()));
     }
     return exit_done;
