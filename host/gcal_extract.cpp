@@ -146,6 +146,14 @@ int main(int argc, char** argv)
         std::fputs(qPrintable(extract_options::usage()), stderr);
         return exit_usage;
     }
+    // Refused before the run, not after an extraction that may take long.
+    const QFileInfo timeline_out(options.timeline_path);
+    if (!options.timeline_path.isEmpty() && timeline_out.exists() && !timeline_out.isDir() &&
+        !options.timeline.force)
+    {
+        print_error("OUT exists, --timeline-force replaces it: " + options.timeline_path);
+        return exit_timeline_failed;
+    }
 
     const QFileInfo source(options.source_path);
     if (!source.isDir() || !source.isReadable())

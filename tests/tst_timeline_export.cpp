@@ -291,6 +291,8 @@ class tst_timeline_export : public QObject
 
     void extract_with_timeline_data();
     void extract_with_timeline();
+    void option_errors_data();
+    void option_errors();
 
   private:
     QTemporaryDir dir;
@@ -522,6 +524,58 @@ void tst_timeline_export::extract_with_timeline()
     }
     QCOMPARE(match.captured(5).toInt(), occurrences);
     QCOMPARE(match.captured(6).toInt(), cancelled);
+}
+
+void tst_timeline_export::option_errors_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exit_code");
+    QTest::addColumn<QString>("reason");
+    const QString timeline = timeline_program();
+    const QString extract = test_support::host_program();
+    const QString source = test_support::test_data("sample_takeout");
+    QTest::newRow("timeline: date not ISO")
+        << timeline << QStringList{"--from", "14.03.2024", "DB", "t.csv"} << 2
+        << "gcal-timeline: --from takes a date as 2024-03-14, not 14.03.2024";
+    QTest::newRow("timeline: no such day")
+        << timeline << QStringList{"--until", "2024-02-30", "DB", "t.csv"} << 2
+        << "gcal-timeline: --until takes a date as 2024-03-14, not 2024-02-30";
+    QTest::newRow("timeline: empty window")
+        << timeline << QStringList{"--from", "2024-03-14", "--until", "2024-03-14", "DB", "t.csv"} << 2
+        << "gcal-timeline: the window is empty: --until is not after the start";
+    QTest::newRow("timeline: unknown option")
+        << timeline << QStringList{"--since", "2024-03-14", "DB", "t.csv"} << 2
+        << "gcal-timeline: Unknown option";
+    QTest::newRow("extract: window without --timeline")
+        << extract << QStringList{"--timeline-until", "2024-03-14", source, "refused-case"} << 2
+        << "gcal-extract: --timeline-from, --timeline-until and --timeline-force need --timeline OUT";
+    QTest::newRow("extract: date not ISO")
+        << extract
+        << QStringList{"--timeline", "t.csv", "--timeline-from", "2024-3-14", source, "refused-case"} << 2
+        << "gcal-extract: --timeline-from takes a date as 2024-03-14, not 2024-3-14";
+    QTest::newRow("extract: existing OUT refused before the run")
+        << extract << QStringList{"--timeline", "existing.csv", source, "refused-case"} << 6
+        << "gcal-extract: OUT exists, --timeline-force replaces it: ";
+}
+
+void tst_timeline_export::option_errors()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exit_code);
+    QFETCH(QString, reason);
+    const test_support::scoped_current_dir here(dir.path());
+    QVERIFY(test_support::write_file(dir.filePath("existing.csv"), "earlier\r\n"));
+    const run_result result = run(program, arguments);
+    QCOMPARE(result.exit_code, exit_code);
+    // A line of its own (Qt may warn about its runtime folder first).
+    const QRegularExpression line("^" + QRegularExpression::escape(reason),
+                                  QRegularExpression::MultilineOption);
+    QVERIFY2(line.match(result.err).hasMatch(), qPrintable(result.err));
+    QVERIFY(result.out.isEmpty());
+    QVERIFY(!QFileInfo::exists(dir.filePath("refused-case")));
+    QCOMPARE(test_support::read_file(dir.filePath("existing.csv")), QByteArray("earlier\r\n"));
 }
 
 QTEST_MAIN(tst_timeline_export)
