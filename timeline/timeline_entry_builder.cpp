@@ -87,6 +87,12 @@ timeline_entry_builder::timeline_entry_builder(const timeline_settings& settings
 
 void timeline_entry_builder::push(timeline_entry entry)
 {
+    // An RDATE or EXDATE, or an occurrence, outside the years 1 to 9999 has no ISO 8601 form.
+    if (entry.seconds < earliest_seconds || entry.seconds > latest_seconds)
+    {
+        ++times_missing_count;
+        return;
+    }
     if ((settings.from && entry.seconds < *settings.from) ||
         (settings.until && entry.seconds >= *settings.until))
     {

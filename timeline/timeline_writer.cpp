@@ -3,8 +3,6 @@
 #include "timeline/timeline_message.h"
 
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QSaveFile>
 
 namespace
@@ -15,10 +13,10 @@ const QStringList event_columns = {"title",  "location",         "calendar_name"
                                    "status", "takeout_email_id", "source_count_name", "source_file"};
 const QStringList detail_columns = {"all_day", "original_time"};
 
-QStringList row_of(const timeline_entry& entry, const timeline_event& event)
+QStringList row_of(const timeline_entry& entry, const timeline_event& event, timeline_message& messages)
 {
     const bool file_entry = entry.kind == timeline_entry_kind::file_exported;
-    QStringList row{timeline_message::compose(entry, event), timeline_message::iso_utc(entry.seconds),
+    QStringList row{messages.compose(entry), timeline_message::iso_utc(entry.seconds),
                     QString::number(entry.seconds * 1000000), timeline_message::description(entry.kind)};
     // The export entry speaks for a whole file: nothing of one event of it.
     row << (file_entry ? QString() : event.title) << (file_entry ? QString() : event.location)
@@ -38,23 +36,51 @@ QByteArray csv_record(const QStringList& fields, int numeric_column)
     return cells.join(',').toUtf8() + "\r\n";
 }
 
-// A JSON string literal; QJsonDocument escapes strings only inside an array or object.
-QByteArray json_text(const QString& value)
+// A JSON string literal (RFC 8259): quote, backslash and control characters escaped, the rest as UTF-8.
+void append_json_text(QByteArray* line, const QString& value)
 {
-    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
-    return array.mid(1, array.size() - 2);
+    static const char hex[] = "0123456789abcdef";
+    line->append('"');
+    const QByteArray utf8 = value.toUtf8();
+    const char* run = utf8.constData();
+    const char* const end = run + utf8.size();
+    for (const char* c = run; c != end; ++c)
+    {
+        const auto byte = static_cast<unsigned char>(*c);
+        if (byte >= 0x20 && *c != '"' && *c != '\\')
+            continue;
+        line->append(run, c - run);
+        run = c + 1;
+        if (*c == '"' || *c == '\\')
+            line->append('\\').append(*c);
+        else if (*c == '\n')
+            line->append("\\n", 2);
+        else if (*c == '\r')
+            line->append("\\r", 2);
+        else if (*c == '\t')
+            line->append("\\t", 2);
+        else
+            line->append("\\u00", 4).append(hex[byte >> 4]).append(hex[byte & 0xf]);
+    }
+    line->append(run, end - run);
+    line->append('"');
 }
 
 // Written by hand so the fields keep the order of the CSV columns; QJsonObject sorts its keys.
 QByteArray json_line(const QStringList& header, const QStringList& fields)
 {
-    QByteArray line = "{";
+    QByteArray line;
+    line.reserve(1024);
+    line += '{';
     for (int i = 0; i < fields.size(); ++i)
     {
         if (i > 0)
             line += ',';
         line += '"' + header.at(i).toUtf8() + "\":";
-        line += header.at(i) == "timestamp" ? fields.at(i).toUtf8() : json_text(fields.at(i));
+        if (header.at(i) == "timestamp")
+            line += fields.at(i).toUtf8();
+        else
+            append_json_text(&line, fields.at(i));
     }
     return line + "}\n";
 }
@@ -101,9 +127,10 @@ QString timeline_writer::write(const QString& out_path, const QList<timeline_eve
         return "cannot write " + out_path + ": " + file.errorString();
     if (chosen == format::csv)
         file.write(csv_record(columns, -1));
+    timeline_message messages(events);
     for (const timeline_entry& entry : entries)
     {
-        const QStringList row = row_of(entry, events.at(entry.event));
+        const QStringList row = row_of(entry, events.at(entry.event), messages);
         file.write(chosen == format::csv ? csv_record(row, timestamp_column) : json_line(columns, row));
     }
     if (!file.commit())
