@@ -9,9 +9,10 @@
 #include <QWidget>
 
 class plugin_helper_functions;
-class ics_event_scanner;
+class ics_calendar_file;
 class ics_calendar_store;
 struct ics_row_provenance;
+struct ics_event_row;
 
 class google_calendar_gtakeoutos : public QWidget
 {
@@ -47,10 +48,10 @@ class google_calendar_gtakeoutos : public QWidget
     void extract_plugin_artifacts();
     void extract_ics_calendar_events();
     QStringList calendar_files() const;
-    bool read_ics_file(const QString& path, ics_event_scanner& scanner, ics_calendar_store& store,
+    bool read_ics_file(const QString& path, ics_calendar_file& calendar_file, ics_calendar_store& store,
                        const QString& db_name);
-    bool store_row(ics_event_scanner& scanner, ics_calendar_store& store,
-                   const ics_row_provenance& provenance, const QString& db_name);
+    bool store_row(const ics_event_row& row, ics_calendar_store& store, const ics_row_provenance& provenance,
+                   const QString& db_name);
     ics_row_provenance provenance_of(const QString& path) const;
 
     extractor_run_settings run;

@@ -1,8 +1,7 @@
 #include "extractors/google_calendar_gtakeoutos.h"
 
+#include "extractors/ics/ics_calendar_file.h"
 #include "extractors/ics_calendar_store.h"
-#include "extractors/ics_event_scanner.h"
-#include "extractors/ics_unfolding_reader.h"
 #include "support/plugin_static_function.h"
 
 #include <QDir>
@@ -96,10 +95,10 @@ ics_row_provenance google_calendar_gtakeoutos::provenance_of(const QString& path
 }
 
 // Returns false when the failed row took the run's transaction with it.
-bool google_calendar_gtakeoutos::store_row(ics_event_scanner& scanner, ics_calendar_store& store,
+bool google_calendar_gtakeoutos::store_row(const ics_event_row& row, ics_calendar_store& store,
                                            const ics_row_provenance& provenance, const QString& db_name)
 {
-    if (store.insert(scanner.finished_row(), provenance))
+    if (store.insert(row, provenance))
     {
         ++run.records_extracted_qint64;
         if (run.elapsed_timer.elapsed() > 1000)
@@ -114,13 +113,11 @@ bool google_calendar_gtakeoutos::store_row(ics_event_scanner& scanner, ics_calen
         log(store.last_error_text());
         log(store.executed_query());
     }
-    // A failed row's values must not flow into the next event.
-    scanner.reset_row();
     return !store.transaction_lost();
 }
 
 // Returns false when the run must end inside the file: cancelled, or its transaction lost.
-bool google_calendar_gtakeoutos::read_ics_file(const QString& path, ics_event_scanner& scanner,
+bool google_calendar_gtakeoutos::read_ics_file(const QString& path, ics_calendar_file& calendar_file,
                                                ics_calendar_store& store, const QString& db_name)
 {
     QFile file(path);
@@ -132,36 +129,11 @@ bool google_calendar_gtakeoutos::read_ics_file(const QString& path, ics_event_sc
     }
 
     const ics_row_provenance provenance = provenance_of(path);
-    scanner.start_file();
-    ics_unfolding_reader reader(&file);
-    qsizetype left_out_reported = 0;
-    const auto report_left_out = [&]
-    {
-        const QList<qint64>& offsets = reader.left_out_line_offsets();
-        for (; left_out_reported < offsets.size(); ++left_out_reported)
-            log(QString("[extract_ics_calendar_events] line longer than %1 bytes left out at byte %2 of %3")
-                    .arg(ics_unfolding_reader::max_line_size)
-                    .arg(offsets.at(left_out_reported))
-                    .arg(path));
-    };
-    QByteArrayView line;
-    while (reader.next_line(&line))
-    {
-        report_left_out();
-        switch (scanner.scan_line(line))
-        {
-        case ics_event_scanner::outcome::cancelled:
-            return false;
-        case ics_event_scanner::outcome::row_complete:
-            if (!store_row(scanner, store, provenance, db_name))
-                return false;
-            break;
-        case ics_event_scanner::outcome::next_line:
-            break;
-        }
-    }
-    report_left_out();
-    return true;
+    const ics_calendar_file::result read = calendar_file.read(
+        &file,
+        [&](const ics_settled_event& event) { return store_row(event.row, store, provenance, db_name); },
+        [&](const QString& note) { log("[extract_ics_calendar_events] " + path + ": " + note); });
+    return read == ics_calendar_file::result::read;
 }
 
 void google_calendar_gtakeoutos::extract_ics_calendar_events()
@@ -186,11 +158,12 @@ void google_calendar_gtakeoutos::extract_ics_calendar_events()
         QString lost_reason;
         {
             ics_calendar_store store(db);
-            ics_event_scanner scanner(&run.bool_cancel_extraction);
+            ics_calendar_file calendar_file(&run.bool_cancel_extraction);
             const QStringList files = calendar_files();
             for (const QString& path : files)
             {
-                if (run.bool_cancel_extraction || !read_ics_file(path, scanner, store, db.databaseName()))
+                if (run.bool_cancel_extraction ||
+                    !read_ics_file(path, calendar_file, store, db.databaseName()))
                 {
                     stopped = true;
                     break;

@@ -5,7 +5,7 @@
 // values are bound as UTF-8 through the connection's own SQLite handle: a Qt bind per value
 // costs more than the whole scan of the line it came from.
 
-#include "extractors/ics_event_row.h"
+#include "extractors/ics/ics_event_row.h"
 
 #include <QByteArray>
 #include <QSqlDatabase>

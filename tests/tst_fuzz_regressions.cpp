@@ -77,7 +77,7 @@ void tst_fuzz_regressions::checks_catch_wrong_results()
         ics_fuzz::read_one_file(reinterpret_cast<const uint8_t*>(event.constData()), size_t(event.size()));
     QVERIFY2(read.fault.isEmpty(), qPrintable(read.fault));
     QCOMPARE(read.rows, 1);
-    QVERIFY(read.stored.at(0).startsWith(QString("caf\uFFFD(").toUtf8()));
+    QVERIFY(read.stored.at(0).startsWith(QString::fromUtf8(u8"caf\u00C3(").toUtf8())); // read as Windows-1252
     QVERIFY(read.stored.at(0).contains("\x1f"
                                        "1577872800\x1f"));
 }

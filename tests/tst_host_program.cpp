@@ -79,7 +79,7 @@ int sample_events()
     int events = 0;
     QDirIterator it(test_support::test_data("sample_takeout/Calendar"), {"*.ics"}, QDir::Files);
     while (it.hasNext())
-        events += extraction_fixture::end_vevent_lines(test_support::read_file(it.next()));
+        events += extraction_fixture::event_count(test_support::read_file(it.next()));
     return events;
 }
 

@@ -215,14 +215,17 @@ void tst_hostile_evidence::hostile_files_end_cleanly_data()
     QTest::newRow("no line feed") << "no line feed" << 0 << QStringList() << 300;
     QTest::newRow("only carriage returns") << "only CR" << 0 << QStringList() << 300;
     QTest::newRow("NUL bytes") << "NUL" << 1 << QStringList{QString::fromUtf8("a\0b", 3)} << 300;
+    // A file that is no UTF-8 is read as Windows-1252, as old programs wrote it.
     QTest::newRow("invalid UTF-8") << "invalid UTF-8" << 2
-                                   << QStringList{QString::fromUtf8("caf\xc3\x28 \xff\xfe \xed\xa0\x80"),
-                                                  QString::fromUtf8("\xe2\x82")}
+                                   << QStringList{QString::fromUtf8(
+                                                      u8"caf\u00C3( \u00FF\u00FE \u00ED\u00A0\u20AC"),
+                                                  QString::fromUtf8(u8"\u00E2\u201A")}
                                    << 300;
     QTest::newRow("a single 64 MB line") << "64 MB line" << 1 << QStringList{long_title} << 300;
-    QTest::newRow("a million END:VEVENT lines") << "million ends" << 1000000 << QStringList() << 300;
+    QTest::newRow("a million events") << "million events" << 1000000 << QStringList() << 300;
+    QTest::newRow("a million END:VEVENT lines without events") << "million ends" << 0 << QStringList() << 300;
     QTest::newRow("an alarm that never ends") << "open alarm" << 2 << QStringList{"one", "two"} << 300;
-    QTest::newRow("an alarm open at the end of the file") << "alarm at end" << 0 << QStringList() << 300;
+    QTest::newRow("an alarm open at the end of the file") << "alarm at end" << 1 << QStringList{"cut"} << 300;
     QTest::newRow("a time zone block that never ends")
         << "open zone" << 1 << QStringList{"after zone"} << 300;
     QTest::newRow("a folder named x.ics") << "folder" << 1 << QStringList{"inside"} << 300;
@@ -269,6 +272,9 @@ void tst_hostile_evidence::hostile_files_end_cleanly()
                                                       "BEGIN:VEVENT\r\nSUMMARY:\xe2\x82\r\nEND:VEVENT"));
     else if (kind == "64 MB line")
         QVERIFY(test_support::write_file(hostile, one_event(QByteArray(64 << 20, 'x'))));
+    else if (kind == "million events")
+        QVERIFY(test_support::write_file(hostile,
+                                         QByteArray("BEGIN:VEVENT\r\nEND:VEVENT\r\n").repeated(1000000)));
     else if (kind == "million ends")
         QVERIFY(test_support::write_file(hostile, QByteArray("END:VEVENT\r\n").repeated(1000000)));
     else if (kind == "open alarm")
@@ -370,9 +376,8 @@ void tst_hostile_evidence::hostile_files_end_cleanly()
         QCOMPARE(all.first().value("location").toString(), QString("here"));
         QCOMPARE(all.first().value("event_notes").toString(), QString());
         QVERIFY(test_support::log_texts(result.path() + "/debug.log")
-                    .contains("[extract_ics_calendar_events] line longer than 268435456 bytes left out at "
-                              "byte 28 of " +
-                              hostile));
+                    .contains("[extract_ics_calendar_events] " + hostile +
+                              ": line longer than 268435456 bytes left out at byte 28"));
     }
 }
 

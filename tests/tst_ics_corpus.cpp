@@ -41,7 +41,7 @@ void tst_ics_corpus::every_file_gives_one_row_per_event()
 
     const QString db = extraction_fixture::run(source.path(), result.path());
     const QList<QVariantMap> rows = test_support::table_rows(db, "calendar_events");
-    QCOMPARE(rows.size(), extraction_fixture::end_vevent_lines(bytes));
+    QCOMPARE(rows.size(), extraction_fixture::event_count(bytes));
     for (const QVariantMap& row : rows)
         QCOMPARE(row.value("ics_file_path").toString(), "/Calendar/" + QFileInfo(path).fileName());
 }

@@ -1,9 +1,9 @@
 // The calendar event reader: golden Takeout fixtures, time conversion, line rules, alarms,
 // repeat rules, folding, cancellation and progress.
 
-#include "extractors/ics_event_scanner.h"
-#include "extractors/ics_rule_text.h"
-#include "extractors/ics_unfolding_reader.h"
+#include "extractors/ics/ics_event_scanner.h"
+#include "extractors/ics/ics_rule_text.h"
+#include "extractors/ics/ics_unfolding_reader.h"
 #include "tests/extraction_fixture.h"
 
 #include <QBuffer>
@@ -34,11 +34,14 @@ QString utc_epoch(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
     return QString::number(QDateTime(QDate(y, mo, d), QTime(h, mi, s), QTimeZone::utc()).toSecsSinceEpoch());
 }
 
-// Feeds lines to a scanner and returns the row completed by the closing END:VEVENT.
+// Feeds the lines of one event (the calendar's lines first where they hold a BEGIN:VEVENT) to a
+// scanner and returns the row completed by the closing END:VEVENT.
 ics_event_row scan_event(const QStringList& lines)
 {
     ics_event_scanner scanner(nullptr);
     scanner.start_file();
+    if (!lines.contains("BEGIN:VEVENT"))
+        scanner.scan_line("BEGIN:VEVENT");
     for (const QString& line : lines)
     {
         if (scanner.scan_line(line.toUtf8()) == ics_event_scanner::outcome::row_complete)
@@ -323,12 +326,13 @@ void tst_ics_event_reader::line_rules_data()
     QTest::newRow("alarm time leaves offset")
         << QStringList{"TRIGGER;VALUE=DATE-TIME:20200101T090000Z"} << "alert"
         << "";
-    QTest::newRow("other trigger forms ignored") << QStringList{"TRIGGER;RELATED=END:-PT5M"} << "alert"
-                                                 << "";
-    QTest::newRow("sound") << QStringList{"ATTACH;VALUE=URI:Basso"} << "sound"
+    QTest::newRow("alarm relative to the end") << QStringList{"TRIGGER;RELATED=END:-PT5M"} << "alert"
+                                               << " 5 Min Before End";
+    QTest::newRow("sound") << QStringList{"BEGIN:VALARM", "ATTACH;VALUE=URI:Basso", "END:VALARM"} << "sound"
                            << "Basso";
-    QTest::newRow("built-in sound ignored") << QStringList{"ATTACH;VALUE=URI:ical://x"} << "sound"
-                                            << "";
+    QTest::newRow("built-in sound ignored")
+        << QStringList{"BEGIN:VALARM", "ATTACH;VALUE=URI:ical://x", "END:VALARM"} << "sound"
+        << "";
     QTest::newRow("later alarm wins where it has values")
         << QStringList{"BEGIN:VALARM", "ACTION:DISPLAY", "TRIGGER:-PT10M", "ATTACH;VALUE=URI:Chord",
                        "END:VALARM",   "BEGIN:VALARM",   "ACTION:AUDIO",   "END:VALARM"}
@@ -356,10 +360,10 @@ void tst_ics_event_reader::line_rules_data()
     QTest::newRow("two rules joined")
         << QStringList{"RRULE:FREQ=DAILY", "RRULE:FREQ=WEEKLY;BYDAY=MO"} << "repeat_detail"
         << "Frequency: DAILY;Frequency: WEEKLY;BYDAY: MONDAY";
-    QTest::newRow("FREQ not first is ignored")
-        << QStringList{"RRULE:INTERVAL=2;FREQ=DAILY"} << "repeat_detail"
-        << "";
-    QTest::newRow("header name") << QStringList{"X-WR-CALNAME:Work"} << "calendar_name"
+    QTest::newRow("FREQ not first") << QStringList{"RRULE:INTERVAL=2;FREQ=DAILY"} << "repeat_detail"
+                                    << "Repeat After Every Interval: 2;Frequency: DAILY";
+    QTest::newRow("header name") << QStringList{"BEGIN:VCALENDAR", "X-WR-CALNAME:Work", "BEGIN:VEVENT"}
+                                 << "calendar_name"
                                  << "Work";
     QTest::newRow("other components are not events")
         << QStringList{"BEGIN:VTODO", "DESCRIPTION:task", "END:VTODO", "DESCRIPTION:event"} << "event_notes"
@@ -567,12 +571,16 @@ void tst_ics_event_reader::working_values_reset_between_files()
                                      "BEGIN:VEVENT\r\nSUMMARY:two\r\nEND:VEVENT\r\n"));
     const QList<QVariantMap> rows =
         test_support::table_rows(extraction_fixture::run(source.path(), result.path()), "calendar_events");
-    QCOMPARE(rows.size(), 2);
+    // The cut-off last event of a.ics is a row of its own; nothing of a.ics reaches b.ics.
+    QCOMPARE(rows.size(), 3);
     QCOMPARE(rows.at(0).value("calendar_name").toString(), QString("First"));
-    QCOMPARE(rows.at(1).value("title").toString(), QString("two"));
+    QCOMPARE(rows.at(1).value("title").toString(), QString("half"));
+    QCOMPARE(rows.at(1).value("event_notes").toString(), QString("unfinished;;"));
+    QCOMPARE(rows.at(1).value("previous_pro_id").toString(), QString());
+    QCOMPARE(rows.at(2).value("title").toString(), QString("two"));
     for (const char* column :
          {"event_start_date", "event_end_date", "event_notes", "calendar_name", "previous_pro_id"})
-        QCOMPARE(rows.at(1).value(column).toString(), QString());
+        QCOMPARE(rows.at(2).value(column).toString(), QString());
 }
 
 void tst_ics_event_reader::unterminated_blocks_do_not_swallow_events()

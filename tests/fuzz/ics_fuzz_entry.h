@@ -9,9 +9,9 @@
 // unfolding the whole file at once, at any chunk size, and every stored value must be UTF-8
 // text, every time a decimal number or empty.
 
+#include "extractors/ics/ics_calendar_file.h"
+#include "extractors/ics/ics_unfolding_reader.h"
 #include "extractors/ics_calendar_store.h"
-#include "extractors/ics_event_scanner.h"
-#include "extractors/ics_unfolding_reader.h"
 
 #include <QBuffer>
 #include <QByteArrayList>
@@ -153,16 +153,16 @@ inline outcome read_one_file(const uint8_t* data, size_t size,
     QSqlDatabase& db = database();
     QSqlQuery(db).exec("BEGIN");
     {
-        ics_event_scanner scanner(nullptr);
+        ics_calendar_file calendar_file(nullptr);
         ics_calendar_store store(db);
         const ics_row_provenance provenance{"fuzz@example.com", "/Calendar/fuzz.ics", "/Calendar/fuzz.ics",
                                             "Source1", "Google Takeout"};
-        scanner.start_file();
-        for (const QByteArray& line : lines)
+        QByteArray copy = bytes.toByteArray();
+        QBuffer device(&copy);
+        device.open(QIODevice::ReadOnly);
+        const auto take = [&](const ics_settled_event& event)
         {
-            if (scanner.scan_line(line) != ics_event_scanner::outcome::row_complete)
-                continue;
-            const ics_event_row row = scanner.finished_row();
+            const ics_event_row& row = event.row;
             if (result.fault.isEmpty())
                 result.fault = row_fault(row);
             if (store.insert(row, provenance))
@@ -175,8 +175,10 @@ inline outcome read_one_file(const uint8_t* data, size_t size,
             }
             else if (result.fault.isEmpty())
                 result.fault = "insert failed: " + store.last_error_text();
-            scanner.reset_row();
-        }
+            return true;
+        };
+        calendar_file.read(
+            &device, take, [](const QString&) {}, chunk);
     }
     QSqlQuery(db).exec("ROLLBACK");
     return result;

@@ -28,6 +28,14 @@ class ics_unfolding_reader
     // Byte offsets, in the device, of the lines left out for their length, in file order.
     const QList<qint64>& left_out_line_offsets() const { return left_out_offsets; }
 
+    // The physical line (1-based, counting every line break of the file) where the last line
+    // given by next_line() starts.
+    qint64 line_number() const { return current_line_number; }
+
+    // The byte offset where reading the device failed, or -1: the lines before it were given, the
+    // rest of the file could not be read.
+    qint64 read_error_offset() const { return failed_read_offset; }
+
   private:
     bool fill();
     bool take_line();
@@ -46,6 +54,9 @@ class ics_unfolding_reader
     bool at_end = false;
     bool saw_line_break = false;
     bool finished = false;
+    qint64 breaks_consumed = 0;
+    qint64 current_line_number = 0;
+    qint64 failed_read_offset = -1;
 };
 
 #endif

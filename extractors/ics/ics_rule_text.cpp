@@ -1,4 +1,4 @@
-#include "extractors/ics_rule_text.h"
+#include "extractors/ics/ics_rule_text.h"
 
 namespace
 {

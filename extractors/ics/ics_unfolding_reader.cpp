@@ -1,4 +1,4 @@
-#include "extractors/ics_unfolding_reader.h"
+#include "extractors/ics/ics_unfolding_reader.h"
 
 #include <cstring>
 
@@ -39,11 +39,14 @@ bool ics_unfolding_reader::fill()
     if (at_end)
         return false;
     buffer.resize(chunk_bytes);
+    const qint64 offset_before = device->pos();
     const qint64 got = device->read(buffer.data(), chunk_bytes);
     buffer.resize(got > 0 ? got : 0);
     position = 0;
     if (got <= 0)
     {
+        if (got < 0)
+            failed_read_offset = offset_before;
         at_end = true;
         return false;
     }
@@ -60,6 +63,7 @@ bool ics_unfolding_reader::line_within_buffer(QByteArrayView* line)
         return false;
     *line = QByteArrayView(start, lf - start);
     position += (lf - start) + 1;
+    ++breaks_consumed;
     return true;
 }
 
@@ -83,6 +87,7 @@ bool ics_unfolding_reader::take_line()
         }
         keep(start, lf - start);
         position += (lf - start) + 1;
+        ++breaks_consumed;
 
         // The byte after the break decides between a fold and the end of the line.
         if (position >= buffer.size() && !fill())
@@ -99,6 +104,7 @@ bool ics_unfolding_reader::next_line(QByteArrayView* line)
 {
     while (!finished)
     {
+        current_line_number = breaks_consumed + 1;
         if (line_within_buffer(line))
         {
             saw_line_break = true;

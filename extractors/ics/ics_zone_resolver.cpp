@@ -1,0 +1,206 @@
+#include "extractors/ics/ics_zone_resolver.h"
+
+#include "extractors/ics/ics_file_zone.h"
+
+#include <QDateTime>
+#include <QFile>
+
+#include <functional>
+
+namespace
+{
+struct offset_reading
+{
+    int offset;
+    bool daylight;
+};
+using offset_function = std::function<offset_reading(qint64)>;
+
+qint64 wall_as_utc(QDate date, QTime time)
+{
+    return (date.toJulianDay() - QDate(1970, 1, 1).toJulianDay()) * 86400 +
+           time.msecsSinceStartOfDay() / 1000;
+}
+
+// The instant of a wall clock in a zone given by its offsets: of the readings one day before and
+// one day after, those consistent with the wall clock. Two in an overlap (standard time wins,
+// then the earlier instant), none in a gap (the offset before the change applies).
+qint64 instant_of(qint64 wall, const offset_function& offset_at)
+{
+    const offset_reading before = offset_at(wall - 86400);
+    const offset_reading after = offset_at(wall + 86400);
+    bool found = false;
+    qint64 best = 0;
+    bool best_daylight = false;
+    for (const offset_reading& guess : {before, after})
+    {
+        const qint64 candidate = wall - guess.offset;
+        const offset_reading actual = offset_at(candidate);
+        if (actual.offset != guess.offset)
+            continue;
+        const bool better = !found || (best_daylight && !actual.daylight) ||
+                            (best_daylight == actual.daylight && candidate < best);
+        if (better)
+        {
+            best = candidate;
+            best_daylight = actual.daylight;
+            found = true;
+        }
+    }
+    return found ? best : wall - before.offset;
+}
+
+// A zone file's name: printable ASCII path segments, nothing that leaves the zone folder.
+bool plausible_zone_name(QByteArrayView name)
+{
+    if (name.isEmpty() || name.size() > 255 || name.startsWith('/') || name.contains(QByteArrayView("..")))
+        return false;
+    for (char c : name)
+    {
+        const bool allowed = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                             c == '/' || c == '_' || c == '-' || c == '+';
+        if (!allowed)
+            return false;
+    }
+    return true;
+}
+
+// True when one of the folders Qt reads zones from holds a TZif file of that name.
+bool zone_file_exists(QByteArrayView name)
+{
+    if (!plausible_zone_name(name))
+        return false;
+    for (const char* folder : {"/usr/share/zoneinfo/", "/usr/lib/zoneinfo/", "/usr/share/lib/zoneinfo/"})
+    {
+        QFile file(QString::fromLatin1(folder) + QString::fromLatin1(name));
+        if (file.open(QIODevice::ReadOnly))
+            return file.read(4) == "TZif";
+    }
+    return false;
+}
+
+QTimeZone zone_by_file_name(QByteArrayView name)
+{
+    if (!zone_file_exists(name))
+        return QTimeZone();
+    return QTimeZone(name.toByteArray());
+}
+} // namespace
+
+ics_zone_resolver::ics_zone_resolver() = default;
+ics_zone_resolver::~ics_zone_resolver() = default;
+
+QByteArray ics_zone_resolver::key_of(QByteArrayView tzid)
+{
+    return tzid.trimmed().toByteArray();
+}
+
+void ics_zone_resolver::start_file()
+{
+    definitions.clear();
+    file_zones.clear();
+    reported_unknown.clear();
+    unknown_to_report.clear();
+}
+
+void ics_zone_resolver::add_file_definition(const QByteArray& tzid, const QByteArray& vtimezone_text)
+{
+    const QByteArray key = key_of(tzid);
+    definitions.insert(key, vtimezone_text);
+    file_zones.remove(key);
+}
+
+QByteArray ics_zone_resolver::file_definition(QByteArrayView tzid) const
+{
+    return definitions.value(key_of(tzid));
+}
+
+QTimeZone ics_zone_resolver::database_zone(QByteArrayView tzid, zone_source* source)
+{
+    struct found_zone
+    {
+        QTimeZone zone;
+        zone_source source;
+    };
+    // Zone objects are costly to build and the same few names recur in every file.
+    static thread_local QHash<QByteArray, found_zone> cache;
+    const QByteArray key = key_of(tzid);
+    auto cached = cache.constFind(key);
+    if (cached == cache.constEnd())
+    {
+        found_zone found{zone_by_file_name(key), zone_source::tz_database};
+        if (!found.zone.isValid())
+        {
+            const QByteArray iana = QTimeZone::windowsIdToDefaultIanaId(key);
+            found = {iana.isEmpty() ? QTimeZone() : zone_by_file_name(iana), zone_source::windows_name};
+        }
+        if (!found.zone.isValid())
+            found.source = zone_source::unknown;
+        cached = cache.insert(key, found);
+    }
+    if (source)
+        *source = cached->source;
+    return cached->zone;
+}
+
+ics_zone_resolver::zone_source ics_zone_resolver::source_of(QByteArrayView tzid)
+{
+    zone_source source = zone_source::unknown;
+    if (database_zone(tzid, &source).isValid())
+        return source;
+    const QByteArray key = key_of(tzid);
+    auto zone = file_zones.constFind(key);
+    if (zone == file_zones.constEnd())
+    {
+        const auto definition = definitions.constFind(key);
+        if (definition == definitions.constEnd())
+            return zone_source::unknown;
+        zone = file_zones.insert(key, std::make_shared<ics_file_zone>(*definition));
+    }
+    return (*zone)->is_valid() ? zone_source::file_definition : zone_source::unknown;
+}
+
+qint64 ics_zone_resolver::machine_epoch(QDate date, QTime time)
+{
+    return QDateTime(date, time, Qt::LocalTime).toSecsSinceEpoch();
+}
+
+qint64 ics_zone_resolver::epoch_of(QDate date, QTime time, QByteArrayView tzid)
+{
+    const qint64 wall = wall_as_utc(date, time);
+    const QTimeZone zone = database_zone(tzid);
+    if (zone.isValid())
+    {
+        return instant_of(wall,
+                          [&zone](qint64 utc)
+                          {
+                              const QDateTime moment = QDateTime::fromSecsSinceEpoch(utc, Qt::UTC);
+                              return offset_reading{zone.offsetFromUtc(moment), zone.isDaylightTime(moment)};
+                          });
+    }
+    if (source_of(tzid) == zone_source::file_definition)
+    {
+        const ics_file_zone& file_zone = *file_zones.value(key_of(tzid));
+        return instant_of(wall,
+                          [&file_zone](qint64 utc)
+                          {
+                              bool daylight = false;
+                              const int offset = file_zone.offset_at(utc, &daylight);
+                              return offset_reading{offset, daylight};
+                          });
+    }
+    const QByteArray key = key_of(tzid);
+    if (!reported_unknown.contains(key))
+    {
+        reported_unknown.insert(key, true);
+        unknown_to_report.append(key);
+    }
+    return machine_epoch(date, time);
+}
+
+QList<QByteArray> ics_zone_resolver::take_unknown_zones()
+{
+    QList<QByteArray> names;
+    names.swap(unknown_to_report);
+    return names;
+}
