@@ -1,8 +1,8 @@
 // Series expansion: rules through libical in the event's zone, UNTIL as an instant, DTSTART, RDATE and
 // EXDATE, the horizon, the window and the occurrence cap; rules libical refuses.
 
+#include "extractors/ics/ics_zone_resolver.h"
 #include "timeline/timeline_series_expander.h"
-#include "timeline/timeline_zone_clock.h"
 
 #include <QDateTime>
 #include <QtTest>
@@ -198,7 +198,7 @@ void tst_timeline_series::expansion()
     series.dtstart_tzid = tzid;
     series.rdate = instant_list(rdates);
     series.exdate = instant_list(exdates);
-    timeline_zone_clock zones;
+    ics_zone_resolver zones;
     const QByteArray zone = tzid.toUtf8();
     timeline_series_expander expander(cap);
     QVERIFY(expander.expand(
@@ -223,7 +223,7 @@ void tst_timeline_series::wall_clock_kept()
     series.rrule = "FREQ=WEEKLY;COUNT=3";
     series.dtstart_as_written = "20241020T091500";
     series.dtstart_tzid = "Europe/Berlin";
-    timeline_zone_clock zones;
+    ics_zone_resolver zones;
     timeline_series_expander expander(100);
     QVERIFY(expander.expand(
         series, [&](QDate date, QTime time) { return zones.epoch_of(date, time, "Europe/Berlin"); },

@@ -1,7 +1,7 @@
 #include "timeline/timeline_entry_builder.h"
 
+#include "extractors/ics/ics_zone_resolver.h"
 #include "timeline/timeline_series_expander.h"
-#include "timeline/timeline_zone_clock.h"
 
 #include <QHash>
 #include <QSet>
@@ -50,7 +50,7 @@ struct file_facts
     std::optional<qint64> shared_stamp; // set while every event so far carries this same DTSTAMP
     bool stamps_differ = false;
     std::optional<qint64> horizon; // the latest DTSTAMP or LAST-MODIFIED: the moment of export
-    timeline_zone_clock zones;
+    ics_zone_resolver zones;       // the file's own VTIMEZONEs live as long as the file
     QSet<QString> defined_zones;
 
     bool stamp_is_export() const { return events >= 2 && shared_stamp && !stamps_differ; }
@@ -187,7 +187,7 @@ void timeline_entry_builder::build(const QList<timeline_event>& events)
                 file.zones.add_file_definition(series.dtstart_tzid.toUtf8(), series.zone_definition.toUtf8());
             }
             const QByteArray tzid = series.dtstart_tzid.toUtf8();
-            timeline_zone_clock& zones = file.zones;
+            ics_zone_resolver& zones = file.zones;
             const auto clock = [&zones, &tzid](QDate date, QTime time)
             { return zones.epoch_of(date, time, tzid); };
             const std::optional<qint64> horizon =
