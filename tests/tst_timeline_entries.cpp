@@ -203,6 +203,7 @@ class tst_timeline_entries : public QObject
     void cap();
     void all_day();
     void unreadable_series_kept_as_event();
+    void zones_defined_by_each_file();
     void csv_cells_data();
     void csv_cells();
     void formula_in_file();
@@ -450,6 +451,43 @@ void tst_timeline_entries::unreadable_series_kept_as_event()
     QVERIFY(result.out.endsWith("; 1 series rows not fully read\n"));
     QCOMPARE(entries_of(read_jsonl(out), "uid-odd"),
              (QStringList{"2024-06-01T08:00:00Z Event Start", "2024-06-01T09:00:00Z Event End"}));
+}
+
+// A TZID no database knows, defined by the file itself: each file's own definition, even where two files
+// give one name different offsets.
+void tst_timeline_entries::zones_defined_by_each_file()
+{
+    const auto zone = [](const QString& offset)
+    {
+        return QStringList{
+            "BEGIN:VTIMEZONE",        "TZID:Office Time",     "BEGIN:STANDARD", "DTSTART:19700101T000000",
+            "TZOFFSETFROM:" + offset, "TZOFFSETTO:" + offset, "TZNAME:OT",      "END:STANDARD",
+            "END:VTIMEZONE"}
+            .join("\r\n");
+    };
+    QList<fixture_row> rows;
+    const QStringList files{"/Calendar/Mumbai.ics", "/Calendar/Cairo.ics"};
+    const QStringList offsets{"+0530", "+0200"};
+    for (int i = 0; i < 2; ++i)
+    {
+        rows << event_row(i + 1, "uid-" + QString::number(i), "Office", files.at(i), "", "", "")
+             << series_row(i + 1, {{"rrule", "FREQ=DAILY;COUNT=2"},
+                                   {"dtstart_as_written", "20240601T090000"},
+                                   {"dtstart_tzid", "Office Time"},
+                                   {"zone_definition", zone(offsets.at(i))}});
+    }
+    QVERIFY(create_database(db_path, rows));
+    const QString out = dir.filePath("zones.jsonl");
+    QCOMPARE(run_timeline({db_path, out}).exit_code, 0);
+    const QList<QJsonObject> entries = read_jsonl(out);
+    QCOMPARE(entries_of(entries, "uid-0"),
+             (QStringList{"2024-06-01T03:30:00Z Occurrence Start", "2024-06-02T03:30:00Z Occurrence Start"}));
+    QCOMPARE(entries_of(entries, "uid-1"),
+             (QStringList{"2024-06-01T07:00:00Z Occurrence Start", "2024-06-02T07:00:00Z Occurrence Start"}));
+    QVERIFY(first_entry(entries, "uid-0", "Occurrence Start")
+                .value("message")
+                .toString()
+                .contains("at 2024-06-01 09:00:00 Office Time"));
 }
 
 void tst_timeline_entries::csv_cells_data()
