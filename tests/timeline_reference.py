@@ -155,7 +155,9 @@ def main():
             elif event.get("RRULE") is not None or event.get("RDATE") is not None:
                 occurrences, exdates = expand(event, horizon, args.until, args.cap)
                 stood_in = replaced.get(uid, set())
-                lines += [(uid, "occurrence", s) for s in occurrences if s not in stood_in]
+                # A cancelled series cancels every occurrence of it.
+                kind = "cancelled" if str(event.get("STATUS", "")).upper() == "CANCELLED" else "occurrence"
+                lines += [(uid, kind, s) for s in occurrences if s not in stood_in]
                 lines += [(uid, "cancelled", s) for s in exdates]
     for uid, kind, seconds in sorted(lines, key=lambda line: (line[2], line[0], line[1])):
         if (args.start is None or seconds >= args.start) and (args.until is None or seconds < args.until):

@@ -183,6 +183,9 @@ QList<fixture_row> weekly_rows()
                        {"dtstart_as_written", "20240501T100000Z"}}),
         event_row(5, "uid-one-off", "=HYPERLINK(\"http://example.com\")", file, "2024-05-14T16:00:00Z",
                   "2024-05-14T17:00:00Z", stamp),
+        event_row(6, "uid-called-off", "Called off", file, "2024-06-03T09:00:00Z", "", stamp, QString(),
+                  "CANCELLED"),
+        series_row(6, {{"rrule", "FREQ=DAILY;COUNT=2"}, {"dtstart_as_written", "20240603T090000Z"}}),
     };
 }
 } // namespace
@@ -229,7 +232,7 @@ void tst_timeline_entries::series_entries()
     const QString out = dir.filePath("series.jsonl");
     const run_result result = run_timeline({db_path, out});
     QCOMPARE(result.exit_code, 0);
-    QVERIFY2(result.out.contains("; 1 series expanded into 5 occurrences, 2 cancelled occurrences\n"),
+    QVERIFY2(result.out.contains("; 2 series expanded into 5 occurrences, 4 cancelled occurrences\n"),
              qPrintable(result.out));
     const QList<QJsonObject> entries = read_jsonl(out);
     const QStringList expected = {

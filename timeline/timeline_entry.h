@@ -29,6 +29,7 @@ struct timeline_entry
     bool all_day = false;
     bool has_original = false; // moved, changed and cancelled occurrences: the occurrence replaced
     bool has_end = false;
+    bool from_exdate = false; // a cancelled occurrence named by an EXDATE of its series
     qint64 original_seconds = 0;
     qint64 end_seconds = 0;
     qint64 file_events = 0; // file_exported: how many events share the DTSTAMP

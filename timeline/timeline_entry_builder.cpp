@@ -208,6 +208,13 @@ void timeline_entry_builder::build(const QList<timeline_event>& events)
                         continue;
                     timeline_entry entry = base;
                     entry.kind = timeline_entry_kind::occurrence;
+                    if (is_cancelled(event))
+                    {
+                        // The whole series is cancelled: each of its occurrences is.
+                        entry.kind = timeline_entry_kind::cancelled_occurrence;
+                        entry.has_original = true;
+                        entry.original_seconds = occurrence.seconds;
+                    }
                     entry.seconds = occurrence.seconds;
                     entry.wall_date = occurrence.wall_date;
                     entry.wall_time = occurrence.wall_time;
@@ -219,6 +226,7 @@ void timeline_entry_builder::build(const QList<timeline_event>& events)
                 {
                     timeline_entry entry = base;
                     entry.kind = timeline_entry_kind::cancelled_occurrence;
+                    entry.from_exdate = true;
                     entry.seconds = exdate;
                     entry.has_original = true;
                     entry.original_seconds = exdate;

@@ -149,8 +149,10 @@ QString timeline_message::compose(const timeline_entry& entry)
     if (entry.kind == timeline_entry_kind::changed_occurrence)
         details << "changed, at its own time";
     if (entry.kind == timeline_entry_kind::cancelled_occurrence)
-        details << (event.series.recurrence_id.isEmpty() ? "cancelled by EXDATE"
-                                                         : "cancelled by its own STATUS:CANCELLED row");
+        details << (entry.from_exdate ? "cancelled by EXDATE"
+                    : event.series.recurrence_id.isEmpty()
+                        ? "cancelled with its whole series (STATUS:CANCELLED)"
+                        : "cancelled by its own STATUS:CANCELLED row");
     if (entry.has_end && !entry.all_day)
         details << "until " + iso_utc(entry.end_seconds);
     if ((is_occurrence(entry.kind) || entry.kind == timeline_entry_kind::event_start) &&
