@@ -12,7 +12,7 @@ class plugin_helper_functions;
 class ics_calendar_file;
 class ics_calendar_store;
 struct ics_row_provenance;
-struct ics_event_row;
+struct ics_settled_event;
 
 class google_calendar_gtakeoutos : public QWidget
 {
@@ -50,8 +50,8 @@ class google_calendar_gtakeoutos : public QWidget
     QStringList calendar_files() const;
     bool read_ics_file(const QString& path, ics_calendar_file& calendar_file, ics_calendar_store& store,
                        const QString& db_name);
-    bool store_row(const ics_event_row& row, ics_calendar_store& store, const ics_row_provenance& provenance,
-                   const QString& db_name);
+    bool store_row(const ics_settled_event& event, ics_calendar_store& store,
+                   const ics_row_provenance& provenance, const QString& db_name);
     ics_row_provenance provenance_of(const QString& path) const;
 
     extractor_run_settings run;

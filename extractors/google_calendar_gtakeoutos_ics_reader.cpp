@@ -22,14 +22,19 @@ void log(const QString& text)
     plugin_static_function::app_debug(text, reader_caller);
 }
 
-bool is_calendar_file(const QFileInfo& entry)
+// Backup folders (.icbu) are skipped below the source only: the examiner's own folders above it
+// may be named anything.
+bool is_calendar_file(const QFileInfo& entry, const QString& source_root)
 {
+    const QString below_source = entry.filePath().startsWith(source_root)
+                                     ? entry.filePath().mid(source_root.size())
+                                     : entry.filePath();
     return !entry.isSymLink() && entry.isFile() && entry.fileName().endsWith(".ics") &&
-           !entry.filePath().contains(".icbu");
+           !below_source.contains(".icbu");
 }
 
 // Depth first below `dir`: regular files only, hidden entries not visited, links not followed.
-void collect_calendar_files(const QString& dir, QStringList* files)
+void collect_calendar_files(const QString& dir, const QString& source_root, QStringList* files)
 {
     const QFileInfoList entries = QDir(dir).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QFileInfo& entry : entries)
@@ -37,8 +42,8 @@ void collect_calendar_files(const QString& dir, QStringList* files)
         if (entry.isSymLink())
             continue;
         if (entry.isDir())
-            collect_calendar_files(entry.filePath(), files);
-        else if (is_calendar_file(entry))
+            collect_calendar_files(entry.filePath(), source_root, files);
+        else if (is_calendar_file(entry, source_root))
             files->append(entry.filePath());
     }
 }
@@ -70,7 +75,7 @@ QStringList google_calendar_gtakeoutos::calendar_files() const
     QStringList files;
     if (calendar_directory_QString.trimmed().isEmpty() || !QFileInfo(calendar_directory_QString).isDir())
         return files;
-    collect_calendar_files(calendar_directory_QString, &files);
+    collect_calendar_files(calendar_directory_QString, run.source_path, &files);
     std::sort(files.begin(), files.end());
     return files;
 }
@@ -95,10 +100,10 @@ ics_row_provenance google_calendar_gtakeoutos::provenance_of(const QString& path
 }
 
 // Returns false when the failed row took the run's transaction with it.
-bool google_calendar_gtakeoutos::store_row(const ics_event_row& row, ics_calendar_store& store,
+bool google_calendar_gtakeoutos::store_row(const ics_settled_event& event, ics_calendar_store& store,
                                            const ics_row_provenance& provenance, const QString& db_name)
 {
-    if (store.insert(row, provenance))
+    if (store.insert(event, provenance))
     {
         ++run.records_extracted_qint64;
         if (run.elapsed_timer.elapsed() > 1000)
@@ -130,8 +135,7 @@ bool google_calendar_gtakeoutos::read_ics_file(const QString& path, ics_calendar
 
     const ics_row_provenance provenance = provenance_of(path);
     const ics_calendar_file::result read = calendar_file.read(
-        &file,
-        [&](const ics_settled_event& event) { return store_row(event.row, store, provenance, db_name); },
+        &file, [&](const ics_settled_event& event) { return store_row(event, store, provenance, db_name); },
         [&](const QString& note) { log("[extract_ics_calendar_events] " + path + ": " + note); });
     return read == ics_calendar_file::result::read;
 }

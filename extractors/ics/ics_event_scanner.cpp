@@ -341,7 +341,9 @@ void ics_event_scanner::scan_trigger(const ics_content_line& line, ics_alarm* al
 {
     ics_alarm loose;
     ics_alarm& target = alarm ? *alarm : loose;
-    target.trigger_as_written = line.raw_parameters().toByteArray() + ":" + line.value().toByteArray();
+    target.trigger_as_written = line.has_parameters() ? line.raw_parameters().sliced(1).toByteArray() + ":" +
+                                                            line.value().toByteArray()
+                                                      : line.value().toByteArray();
     if (ics_content_line::same_name(line.parameter("VALUE"), "DATE-TIME"))
     {
         scan_time(line, &target.trigger_time);

@@ -77,6 +77,59 @@ void make_text(QByteArray& value, bool windows_1252)
     value = windows_1252 ? ics_text_encoding::windows_1252_to_utf8(value) : QString::fromUtf8(value).toUtf8();
 }
 
+QByteArray epoch_list(const QList<ics_time_value>& values, ics_zone_resolver& zones, QList<QByteArray>* notes)
+{
+    QByteArrayList epochs;
+    for (const ics_time_value& value : values)
+    {
+        const QByteArray epoch = ics_event_settlement::epoch_text(value, zones, notes);
+        if (!epoch.isEmpty())
+            epochs.append(epoch);
+    }
+    return epochs.join(',');
+}
+
+QList<ics_companion_row> people_rows(const ics_event_record& record)
+{
+    QList<ics_companion_row> rows;
+    for (const ics_person& p : record.people)
+        rows.append({p.role, p.display_name, p.email, p.participation_status, p.attendee_role, p.kind,
+                     p.extra_guests, p.comment, p.address_as_written});
+    return rows;
+}
+
+QList<ics_companion_row> series_rows(const ics_event_record& record, ics_zone_resolver& zones,
+                                     QList<QByteArray>* notes)
+{
+    if (record.rrules.isEmpty() && record.rdates.isEmpty() && record.exdates.isEmpty() &&
+        !record.recurrence_id.is_present() && record.sequence.isEmpty() && record.transp.isEmpty() &&
+        record.classification.isEmpty())
+        return {};
+    // A zone only the file defines travels with the series: expanding it later needs the definition.
+    QByteArray zone_definition;
+    const QByteArray tzid = record.start.tzid.trimmed();
+    if (!tzid.isEmpty() && zones.source_of(tzid) == ics_zone_resolver::zone_source::file_definition)
+        zone_definition = zones.file_definition(tzid);
+    return {{QByteArrayList(record.rrules).join('\n'), epoch_list(record.rdates, zones, notes),
+             epoch_list(record.exdates, zones, notes),
+             ics_event_settlement::epoch_text(record.recurrence_id, zones, notes), record.recurrence_id.value,
+             record.start.value, tzid, zone_definition, record.sequence, record.transp,
+             record.classification}};
+}
+
+QList<ics_companion_row> alarm_rows(const ics_event_record& record, ics_zone_resolver& zones,
+                                    QList<QByteArray>* notes)
+{
+    QList<ics_companion_row> rows;
+    int number = 0;
+    for (const ics_alarm& a : record.alarms)
+        rows.append({QByteArray::number(++number), a.action, a.trigger_as_written, a.offset_text,
+                     ics_event_settlement::epoch_text(a.trigger_time, zones, notes), a.related, a.repeat,
+                     a.duration, a.description, a.summary, QByteArrayList(a.attendees).join(", "), a.sound,
+                     a.alarm_uid});
+    return rows;
+}
+
 int digits_value(QByteArrayView text, qsizetype* at, bool* any)
 {
     qint64 value = 0;
@@ -184,6 +237,13 @@ ics_settled_event ics_event_settlement::settle(const ics_event_record& record, i
     row.event_last_modified = epoch_text(record.last_modified, zones, notes);
     row.end_repeat_on_date = epoch_text(record.until, zones, notes);
     row.alert_on_date = epoch_text(record.alarm_time, zones, notes);
+    settled.people = people_rows(record);
+    settled.series = series_rows(record, zones, notes);
+    settled.alarms = alarm_rows(record, zones, notes);
+    for (QList<ics_companion_row>* rows : {&settled.people, &settled.series, &settled.alarms})
+        for (ics_companion_row& companion : *rows)
+            for (QByteArray& value : companion)
+                make_text(value, record.windows_1252);
     for (QByteArray* value :
          {&row.previous_pro_id, &row.title, &row.location, &row.status, &row.conference_added, &row.timezone,
           &row.url, &row.attachment_detail, &row.event_uid, &row.repeat_detail, &row.alert, &row.alarm_action,

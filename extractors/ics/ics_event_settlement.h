@@ -12,9 +12,16 @@
 #include <QByteArray>
 #include <QList>
 
+// The rows of the companion tables, each value as stored (times as epoch seconds text, lists
+// joined), in the column order their table declares.
+using ics_companion_row = QList<QByteArray>;
+
 struct ics_settled_event
 {
     ics_event_row row;
+    QList<ics_companion_row> people; // role, display name, e-mail, status, role, kind, guests, comment, address
+    QList<ics_companion_row> series; // none or one: rules, RDATE, EXDATE, RECURRENCE-ID, start, zone, ...
+    QList<ics_companion_row> alarms; // number, action, trigger, offset, time, related, repeat, ...
 };
 
 class ics_event_settlement
