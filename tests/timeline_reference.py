@@ -14,6 +14,7 @@ import argparse
 import datetime as dt
 import os
 import re
+import sys
 
 from dateutil import rrule as dateutil_rrule
 from dateutil import tz
@@ -41,8 +42,9 @@ def zone_of(tzid):
     return zone
 
 
-def aware(naive, is_utc, tzid):
-    return naive.replace(tzinfo=UTC if is_utc else zone_of(tzid))
+def aware(naive, is_utc, tzid, is_date=False):
+    # A date has no zone (RFC 5545 3.3.4): the machine's midnight, whatever TZID it carries.
+    return naive.replace(tzinfo=UTC if is_utc else zone_of("" if is_date else tzid))
 
 
 def properties(component, name):
@@ -66,16 +68,16 @@ def instants(component, name):
     found = []
     for prop in properties(component, name):
         for value in raw(prop).split(","):
-            naive, is_utc, _ = wall_clock(value)
-            found.append(int(aware(naive, is_utc, tzid_of(prop)).timestamp()))
+            naive, is_utc, is_date = wall_clock(value)
+            found.append(int(aware(naive, is_utc, tzid_of(prop), is_date).timestamp()))
     return found
 
 
 def expand(event, horizon, until, cap):
     """Occurrence instants of a series: DTSTART, its rules and RDATEs, less EXDATEs."""
     start_prop = event["DTSTART"]
-    naive_start, start_utc, _ = wall_clock(raw(start_prop))
-    tzid = tzid_of(start_prop)
+    naive_start, start_utc, start_is_date = wall_clock(raw(start_prop))
+    tzid = "" if start_is_date else tzid_of(start_prop)
     start = aware(naive_start, start_utc, tzid)
     found = [int(start.timestamp())] + instants(event, "RDATE")
     found = [s for s in found if until is None or s < until]
@@ -128,10 +130,22 @@ def main():
         files += [os.path.join(root, n) for n in names if n.lower().endswith(".ics")]
     per_file = {}
     for path in sorted(files):
-        with open(path, "rb") as handle:
-            calendar = Calendar.from_ical(handle.read())
-        per_file[path] = [c for c in calendar.walk("VEVENT")]
-    horizons = {path: file_horizon(events) for path, events in per_file.items()}
+        try:
+            with open(path, "rb") as handle:
+                calendars = Calendar.from_ical(handle.read(), multiple=True)
+            if not calendars:
+                raise ValueError("no complete VCALENDAR")
+        except Exception as error:  # a file python-icalendar cannot read is named, not compared
+            print(f"skipped file {path}: {error}", file=sys.stderr)
+            continue
+        per_file[path] = [c for calendar in calendars for c in calendar.walk("VEVENT")]
+    horizons = {}
+    for path, events in per_file.items():
+        try:
+            horizons[path] = file_horizon(events)
+        except Exception as error:
+            print(f"no horizon for {path}: {error}", file=sys.stderr)
+            horizons[path] = None
     known = [h for h in horizons.values() if h is not None]
     fallback = max(known) if known else None
 
@@ -142,26 +156,37 @@ def main():
         replaced = {}
         for event in events:
             if event.get("RECURRENCE-ID") is not None:
-                replaced.setdefault(str(event["UID"]), set()).update(instants(event, "RECURRENCE-ID"))
+                try:
+                    replaced.setdefault(str(event["UID"]), set()).update(instants(event, "RECURRENCE-ID"))
+                except Exception as error:
+                    print(f"skipped RECURRENCE-ID of {event.get('UID')}: {error}", file=sys.stderr)
         for event in events:
-            uid = str(event["UID"])
-            if event.get("RECURRENCE-ID") is not None:
-                original = instants(event, "RECURRENCE-ID")[0]
-                if str(event.get("STATUS", "")).upper() == "CANCELLED":
-                    lines.append((uid, "cancelled", original))
-                else:
-                    start = instants(event, "DTSTART")[0]
-                    lines.append((uid, "moved" if start != original else "changed", start))
-            elif event.get("RRULE") is not None or event.get("RDATE") is not None:
-                occurrences, exdates = expand(event, horizon, args.until, args.cap)
-                stood_in = replaced.get(uid, set())
-                # A cancelled series cancels every occurrence of it.
-                kind = "cancelled" if str(event.get("STATUS", "")).upper() == "CANCELLED" else "occurrence"
-                lines += [(uid, kind, s) for s in occurrences if s not in stood_in]
-                lines += [(uid, "cancelled", s) for s in exdates]
+            uid = str(event.get("UID", ""))
+            try:
+                lines += entries_of(event, uid, replaced, horizon, args)
+            except Exception as error:  # printed as "skipped", so a comparison can leave the UID out
+                print(f"skipped {uid}: {error}", file=sys.stderr)
+                print(f"{uid}\tskipped\t0")
     for uid, kind, seconds in sorted(lines, key=lambda line: (line[2], line[0], line[1])):
         if (args.start is None or seconds >= args.start) and (args.until is None or seconds < args.until):
             print(f"{uid}\t{kind}\t{seconds}")
+
+
+def entries_of(event, uid, replaced, horizon, args):
+    """(UID, kind, instant) of one event: its occurrences if it is a series, its own if it replaces one."""
+    if event.get("RECURRENCE-ID") is not None:
+        original = instants(event, "RECURRENCE-ID")[0]
+        if str(event.get("STATUS", "")).upper() == "CANCELLED":
+            return [(uid, "cancelled", original)]
+        start = instants(event, "DTSTART")[0]
+        return [(uid, "moved" if start != original else "changed", start)]
+    if event.get("RRULE") is None and event.get("RDATE") is None:
+        return []
+    occurrences, exdates = expand(event, horizon, args.until, args.cap)
+    stood_in = replaced.get(uid, set())
+    # A cancelled series cancels every occurrence of it.
+    kind = "cancelled" if str(event.get("STATUS", "")).upper() == "CANCELLED" else "occurrence"
+    return [(uid, kind, s) for s in occurrences if s not in stood_in] + [(uid, "cancelled", s) for s in exdates]
 
 
 if __name__ == "__main__":

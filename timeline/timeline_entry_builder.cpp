@@ -186,7 +186,9 @@ void timeline_entry_builder::build(const QList<timeline_event>& events)
                 file.defined_zones.insert(series.dtstart_tzid);
                 file.zones.add_file_definition(series.dtstart_tzid.toUtf8(), series.zone_definition.toUtf8());
             }
-            const QByteArray tzid = series.dtstart_tzid.toUtf8();
+            // A date has no zone (RFC 5545 3.3.4): all-day series stand at the machine's midnight, as the
+            // reader stores all-day starts, whatever TZID the file gives them.
+            const QByteArray tzid = base.all_day ? QByteArray() : series.dtstart_tzid.toUtf8();
             ics_zone_resolver& zones = file.zones;
             const auto clock = [&zones, &tzid](QDate date, QTime time)
             { return zones.epoch_of(date, time, tzid); };
