@@ -209,6 +209,8 @@ int main(int argc, char** argv)
         }
         for (const QString& problem : exporter.problems())
             print_error("timeline: not expanded in full: " + problem);
+        for (const QString& zone : exporter.unknown_zones())
+            print_error("timeline: note: " + zone);
         std::printf("%s\n", qPrintable(exporter.summary_line()));
     }
     return exit_done;

@@ -491,6 +491,18 @@ void tst_timeline_entries::zones_defined_by_each_file()
                 .value("message")
                 .toString()
                 .contains("at 2024-06-01 09:00:00 Office Time"));
+
+    // A name neither known nor defined: expanded in the machine's zone (New York here), and said so.
+    QVERIFY(create_database(db_path, {event_row(1, "uid-lost", "Lost", "/Calendar/Lost.ics", "", "", ""),
+                                      series_row(1, {{"rrule", "FREQ=DAILY;COUNT=1"},
+                                                     {"dtstart_as_written", "20240601T090000"},
+                                                     {"dtstart_tzid", "Nowhere/Atlantis"}})}));
+    const run_result lost = run_timeline({"--force", db_path, out});
+    QCOMPARE(lost.exit_code, 0);
+    QVERIFY2(lost.err.contains("gcal-timeline: note: /Calendar/Lost.ics: zone Nowhere/Atlantis unknown, its "
+                               "series expanded in the machine's zone\n"),
+             qPrintable(lost.err));
+    QCOMPARE(entries_of(read_jsonl(out), "uid-lost"), QStringList{"2024-06-01T13:00:00Z Occurrence Start"});
 }
 
 void tst_timeline_entries::csv_cells_data()

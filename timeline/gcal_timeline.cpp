@@ -81,6 +81,8 @@ int main(int argc, char** argv)
     }
     for (const QString& problem : exporter.problems())
         std::fprintf(stderr, "gcal-timeline: not expanded in full: %s\n", qPrintable(problem));
+    for (const QString& zone : exporter.unknown_zones())
+        std::fprintf(stderr, "gcal-timeline: note: %s\n", qPrintable(zone));
     std::printf("%s\n", qPrintable(exporter.summary_line()));
     return exit_done;
 }

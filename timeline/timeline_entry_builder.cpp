@@ -195,6 +195,9 @@ void timeline_entry_builder::build(const QList<timeline_event>& events)
             const std::optional<qint64> horizon =
                 settings.until ? settings.until : (file.horizon ? file.horizon : database_horizon);
             const bool expanded = expander.expand(series, clock, horizon, settings.until);
+            for (const QByteArray& unknown : zones.take_unknown_zones())
+                unknown_zones_list << event.ics_file_path + ": zone " + QString::fromUtf8(unknown) +
+                                          " unknown, its series expanded in the machine's zone";
             for (const QString& problem : expander.problems())
                 problems_list << event.event_uid + ": " + problem;
             if (expanded)

@@ -30,6 +30,9 @@ class timeline_entry_builder
     const QStringList& series_cut() const { return series_cut_list; }
     // Series rows that could not be expanded or read in part, one line each.
     const QStringList& problems() const { return problems_list; }
+    // Zones named by series that no database and no definition of the file knows: those series were
+    // expanded in the machine's zone. One line per file and name.
+    const QStringList& unknown_zones() const { return unknown_zones_list; }
 
   private:
     void push(timeline_entry entry);
@@ -43,6 +46,7 @@ class timeline_entry_builder
     qint64 outside_window_count = 0;
     QStringList series_cut_list;
     QStringList problems_list;
+    QStringList unknown_zones_list;
 };
 
 #endif

@@ -13,6 +13,7 @@ bool timeline_exporter::export_timeline(const QString& db_path, const QString& o
 {
     error_text.clear();
     problems_list.clear();
+    unknown_zones_list.clear();
     series_cut_list.clear();
     out_path_text = out_path;
     entries_written_count = events_read_count = times_missing_count = 0;
@@ -39,6 +40,7 @@ bool timeline_exporter::export_timeline(const QString& db_path, const QString& o
     outside_window_count = builder.outside_window();
     series_cut_list = builder.series_cut();
     problems_list = builder.problems();
+    unknown_zones_list = builder.unknown_zones();
     return true;
 }
 

@@ -26,6 +26,8 @@ class timeline_exporter
     QString summary_line() const;
     // Series rows that could not be expanded or read in part, one line each.
     const QStringList& problems() const { return problems_list; }
+    // Zones no database and no definition of the file knows, one line per file and name.
+    const QStringList& unknown_zones() const { return unknown_zones_list; }
 
     qint64 entries_written() const { return entries_written_count; }
     qint64 events_read() const { return events_read_count; }
@@ -39,6 +41,7 @@ class timeline_exporter
     QString error_text;
     QString out_path_text;
     QStringList problems_list;
+    QStringList unknown_zones_list;
     QStringList series_cut_list;
     qint64 entries_written_count = 0;
     qint64 events_read_count = 0;
