@@ -66,23 +66,23 @@ void append_json_text(QByteArray* line, const QString& value)
     line->append('"');
 }
 
-// Written by hand so the fields keep the order of the CSV columns; QJsonObject sorts its keys.
-QByteArray json_line(const QStringList& header, const QStringList& fields)
+// Written by hand so the fields keep the order of the CSV columns; QJsonObject sorts its keys. `keys`
+// holds each column's "name": prefix; the line is built in `line`, reused from entry to entry.
+void json_line(const QList<QByteArray>& keys, int number_column, const QStringList& fields, QByteArray* line)
 {
-    QByteArray line;
-    line.reserve(1024);
-    line += '{';
+    line->resize(0);
+    line->append('{');
     for (int i = 0; i < fields.size(); ++i)
     {
         if (i > 0)
-            line += ',';
-        line += '"' + header.at(i).toUtf8() + "\":";
-        if (header.at(i) == "timestamp")
-            line += fields.at(i).toUtf8();
+            line->append(',');
+        line->append(keys.at(i));
+        if (i == number_column)
+            line->append(fields.at(i).toLatin1());
         else
-            append_json_text(&line, fields.at(i));
+            append_json_text(line, fields.at(i));
     }
-    return line + "}\n";
+    line->append("}\n", 2);
 }
 } // namespace
 
@@ -128,10 +128,21 @@ QString timeline_writer::write(const QString& out_path, const QList<timeline_eve
     if (chosen == format::csv)
         file.write(csv_record(columns, -1));
     timeline_message messages(events);
+    QList<QByteArray> keys;
+    for (const QString& column : columns)
+        keys << '"' + column.toUtf8() + "\":";
+    QByteArray line;
+    line.reserve(4096);
     for (const timeline_entry& entry : entries)
     {
         const QStringList row = row_of(entry, events.at(entry.event), messages);
-        file.write(chosen == format::csv ? csv_record(row, timestamp_column) : json_line(columns, row));
+        if (chosen == format::csv)
+            file.write(csv_record(row, timestamp_column));
+        else
+        {
+            json_line(keys, timestamp_column, row, &line);
+            file.write(line);
+        }
     }
     if (!file.commit())
         return "cannot write " + out_path + ": " + file.errorString();
