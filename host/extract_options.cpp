@@ -34,6 +34,10 @@ QString extract_options::usage()
            "program)\n"
            "  --timeline OUT          after a successful run, export a timeline (.csv or .jsonl) to OUT; "
            "failure exits 6\n"
+           "  --timeline-from DATE    leave out timeline entries before DATE (2024-03-14, midnight UTC)\n"
+           "  --timeline-until DATE   leave out timeline entries at or after DATE; ends every endless "
+           "series\n"
+           "  --timeline-force        replace an existing timeline OUT\n"
            "  -q, --quiet             no progress output\n";
 }
 
@@ -53,9 +57,13 @@ QString extract_options::parse(const QStringList& arguments)
     const QCommandLineOption cancel_opt("cancel-after-ms", "", "N");
     const QCommandLineOption plugin_opt("plugin", "", "PATH");
     const QCommandLineOption timeline_opt("timeline", "", "OUT");
+    const QCommandLineOption timeline_from_opt("timeline-from", "", "DATE");
+    const QCommandLineOption timeline_until_opt("timeline-until", "", "DATE");
+    const QCommandLineOption timeline_force_opt("timeline-force", "");
     const QCommandLineOption quiet_opt(QStringList{"q", "quiet"}, "");
     parser.addOptions({email_opt, number_opt, display_opt, engine_opt, tables_opt, keep_opt, log_opt,
-                       terminal_opt, encrypt_opt, cancel_opt, plugin_opt, timeline_opt, quiet_opt});
+                       terminal_opt, encrypt_opt, cancel_opt, plugin_opt, timeline_opt, timeline_from_opt,
+                       timeline_until_opt, timeline_force_opt, quiet_opt});
     if (!parser.parse(arguments))
         return parser.errorText();
 
@@ -89,6 +97,23 @@ QString extract_options::parse(const QStringList& arguments)
     }
     plugin_path = parser.value(plugin_opt);
     timeline_path = parser.value(timeline_opt);
+    const bool timeline_options_set = parser.isSet(timeline_from_opt) || parser.isSet(timeline_until_opt) ||
+                                      parser.isSet(timeline_force_opt);
+    if (timeline_options_set && timeline_path.isEmpty())
+        return "--timeline-from, --timeline-until and --timeline-force need --timeline OUT";
+    timeline.force = parser.isSet(timeline_force_opt);
+    if (parser.isSet(timeline_from_opt))
+    {
+        const QString reason = timeline.set_from(parser.value(timeline_from_opt), "--timeline-from");
+        if (!reason.isEmpty())
+            return reason;
+    }
+    if (parser.isSet(timeline_until_opt))
+    {
+        const QString reason = timeline.set_until(parser.value(timeline_until_opt), "--timeline-until");
+        if (!reason.isEmpty())
+            return reason;
+    }
     quiet = parser.isSet(quiet_opt);
     return QString();
 }

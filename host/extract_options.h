@@ -1,6 +1,8 @@
 #ifndef EXTRACT_OPTIONS_H
 #define EXTRACT_OPTIONS_H
 
+#include "timeline/timeline_settings.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +23,7 @@ struct extract_options
     long long cancel_after_ms = -1;
     QString plugin_path;
     QString timeline_path;
+    timeline_settings timeline;
     bool quiet = false;
 
     // Empty on success, else the reason the command line is unusable.

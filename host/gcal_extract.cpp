@@ -4,8 +4,8 @@
 #include "host/cancel_requester.h"
 #include "host/extract_options.h"
 #include "host/progress_listener.h"
-#include "host/timeline_exporter.h"
 #include "plugin/google_calendar.h"
+#include "timeline/timeline_exporter.h"
 
 #include <QApplication>
 #include <QDir>
@@ -146,6 +146,14 @@ int main(int argc, char** argv)
         std::fputs(qPrintable(extract_options::usage()), stderr);
         return exit_usage;
     }
+    // Refused before the run, not after an extraction that may take long.
+    const QFileInfo timeline_out(options.timeline_path);
+    if (!options.timeline_path.isEmpty() && timeline_out.exists() && !timeline_out.isDir() &&
+        !options.timeline.force)
+    {
+        print_error("OUT exists, --timeline-force replaces it: " + options.timeline_path);
+        return exit_timeline_failed;
+    }
 
     const QFileInfo source(options.source_path);
     if (!source.isDir() || !source.isReadable())
@@ -193,12 +201,16 @@ int main(int argc, char** argv)
         return exit_cancelled;
     if (!options.timeline_path.isEmpty())
     {
-        timeline_exporter exporter;
+        timeline_exporter exporter(options.timeline);
         if (!exporter.export_timeline(db_path, options.timeline_path))
         {
             print_error(exporter.error());
             return exit_timeline_failed;
         }
+        for (const QString& problem : exporter.problems())
+            print_error("timeline: not expanded in full: " + problem);
+        for (const QString& zone : exporter.unknown_zones())
+            print_error("timeline: note: " + zone);
         std::printf("%s\n", qPrintable(exporter.summary_line()));
     }
     return exit_done;

@@ -1,6 +1,7 @@
 // Timeline export: entries, their order and fields in both formats, the refusals of bad input, and the
 // export run by gcal-extract --timeline.
 
+#include "plugin/result_schema.h"
 #include "tests/test_support.h"
 
 #include <QJsonDocument>
@@ -11,25 +12,12 @@
 
 namespace
 {
-const char create_calendar_events[] =
-    "CREATE TABLE IF NOT EXISTS calendar_events(INT INTEGER PRIMARY KEY,bookmark  INTEGER,system_user  "
-    "VARCHAR(1024),domain_user  VARCHAR(1024),takeout_email_id  VARCHAR(1024),title  VARCHAR(1024),"
-    "event_start_date  VARCHAR(1024),location  VARCHAR(1024),event_notes  VARCHAR(1024),url  VARCHAR(1024),"
-    "alert  VARCHAR(1024),event_end_date  VARCHAR(1024),event_creation_date  INTEGER,event_update_date  "
-    "INTEGER,event_last_modified INTEGER,alarm_uid  VARCHAR(1024),event_uid  VARCHAR(1024),repeat_detail  "
-    "VARCHAR(1024),end_repeat_on_date  INTEGER,alert_on_date  INTEGER,sound  VARCHAR(1024),alarm_action  "
-    "VARCHAR(1024),previous_pro_id  VARCHAR(1024),timezone  VARCHAR(1024),ics_file_path  VARCHAR(1024),"
-    "status VARCHAR(1024),attachment_detail VARCHAR(1024),conference_added VARCHAR(1024),calendar_name  "
-    "VARCHAR(1024),account_name  VARCHAR(1024),LINKFILENAME VARCHAR(1024),preview_file_path varchar(1024),"
-    "export_file_paths varchar(1024),bookmarked_extended_attributes VARCHAR,bookmarked_exif_data  "
-    "VARCHAR(1024),extended_attributes_key_value  VARCHAR(1024),extended_attributes_value_for_search  "
-    "VARCHAR(1024),vorix_tag_value VARCHAR(1024),notes_icon VARCHAR(1024),tags_icon VARCHAR(1024),"
-    "os_scheme_display  VARCHAR(1024),source_count_name  VARCHAR(1024),source_file  VARCHAR(1024),"
-    "artifacts_relation_source_file VARCHAR(1024),notes  VARCHAR(1024))";
-
 const QStringList header = {"message", "datetime",         "timestamp",         "timestamp_desc",
                             "title",   "location",         "calendar_name",     "event_uid",
-                            "status",  "takeout_email_id", "source_count_name", "source_file"};
+                            "status",  "takeout_email_id", "source_count_name", "source_file",
+                            "all_day", "original_time"};
+// The event's columns each entry copies, as the database keeps them.
+const QStringList copied_columns = header.mid(4, 8);
 
 const QStringList time_columns = {"event_start_date",  "event_end_date",      "event_creation_date",
                                   "event_update_date", "event_last_modified", "alert_on_date",
@@ -95,8 +83,8 @@ QList<expected_entry> expected_entries()
     const QString quotes = "Lunch, \"Big\" one\nsecond line (Team, private)";
     const QString weekly = "Weekly sync (Work calendar)";
     return {
-        {"Event Updated: " + quotes, "0001-01-01T00:00:00Z", "-62135596800000000", "Event Updated",
-         "uid-quotes"},
+        {"Event Stamped (DTSTAMP): " + quotes, "0001-01-01T00:00:00Z", "-62135596800000000",
+         "Event Stamped (DTSTAMP)", "uid-quotes"},
         {"Event Start: " + umlaut_title + QString::fromUtf8(" (Kalender \xC3\xA4)"), "1969-12-31T00:00:00Z",
          "-86400000000", "Event Start", "uid-umlaut"},
         {"Alarm", "2017-07-14T02:40:00Z", "1500000000000000", "Alarm", "uid-bare"},
@@ -110,8 +98,8 @@ QList<expected_entry> expected_entries()
         {"Event Created: " + quotes, "2023-11-14T22:13:20Z", "1700000000000000", "Event Created",
          "uid-quotes"},
         {"Repeat Ends: " + quotes, "2023-11-14T22:13:20Z", "1700000000000000", "Repeat Ends", "uid-quotes"},
-        {"Event Updated: " + weekly, "2023-11-14T22:21:40Z", "1700000500000000", "Event Updated",
-         "uid-weekly"},
+        {"Event Stamped (DTSTAMP): " + weekly, "2023-11-14T22:21:40Z", "1700000500000000",
+         "Event Stamped (DTSTAMP)", "uid-weekly"},
         {"Event End: " + weekly, "2023-11-14T23:13:20Z", "1700003600000000", "Event End", "uid-weekly"},
         {"Repeat Ends: " + weekly, "2024-03-09T16:00:00Z", "1710000000000000", "Repeat Ends", "uid-weekly"},
         {"Event End: " + quotes, "9999-12-31T23:59:59Z", "253402300799000000", "Event End", "uid-quotes"},
@@ -127,8 +115,9 @@ bool create_database(const QString& path, const QList<fixture_event>& events, bo
         db.setDatabaseName(path);
         ok = ok && db.open();
         QSqlQuery query(db);
-        ok = ok && query.exec(with_table ? create_calendar_events : "CREATE TABLE other(a INTEGER)");
-        const QStringList columns = QStringList{"INT"} + header.mid(4) + time_columns;
+        ok = ok && query.exec(with_table ? result_schema::calendar_events().create_statement
+                                         : "CREATE TABLE other(a INTEGER)");
+        const QStringList columns = QStringList{"INT"} + copied_columns + time_columns;
         const QString insert = "INSERT INTO calendar_events(" + columns.join(",") + ") VALUES(?" +
                                QString(",?").repeated(columns.size() - 1) + ")";
         for (const fixture_event& event : events)
@@ -274,7 +263,8 @@ QString timeline_program()
 
 QString summary(int entries, const QString& out, int events, int missing)
 {
-    return QString("%1 timeline entries written to %2; %3 events read, %4 times missing\n")
+    return QString("%1 timeline entries written to %2; %3 events read, %4 times missing; 0 series expanded "
+                   "into 0 occurrences, 0 cancelled occurrences\n")
         .arg(entries)
         .arg(out)
         .arg(events)
@@ -293,7 +283,7 @@ class tst_timeline_export : public QObject
     void entries();
     void empty_table_data();
     void empty_table();
-    void output_is_replaced();
+    void output_replaced_only_with_force();
 
     void refusals_data();
     void refusals();
@@ -301,6 +291,8 @@ class tst_timeline_export : public QObject
 
     void extract_with_timeline_data();
     void extract_with_timeline();
+    void option_errors_data();
+    void option_errors();
 
   private:
     QTemporaryDir dir;
@@ -344,8 +336,8 @@ void tst_timeline_export::entries()
     for (int i = 0; i < expected.size(); ++i)
     {
         const expected_entry& e = expected.at(i);
-        const QStringList wanted =
-            QStringList{e.message, e.datetime, e.timestamp, e.description} + texts_of.value(e.uid);
+        const QStringList wanted = QStringList{e.message, e.datetime, e.timestamp, e.description} +
+                                   texts_of.value(e.uid) + QStringList{"false", ""};
         QCOMPARE(records.at(i), wanted);
     }
 }
@@ -373,11 +365,17 @@ void tst_timeline_export::empty_table()
     QCOMPARE(test_support::read_file(out), content);
 }
 
-void tst_timeline_export::output_is_replaced()
+void tst_timeline_export::output_replaced_only_with_force()
 {
     const QString out = dir.filePath("again.jsonl");
-    QVERIFY(test_support::write_file(out, QByteArray("earlier output that must go\n").repeated(100)));
-    QCOMPARE(run(timeline_program(), {db_path, out}).exit_code, 0);
+    const QByteArray earlier = QByteArray("earlier output that must go\n").repeated(100);
+    QVERIFY(test_support::write_file(out, earlier));
+    const run_result refused = run(timeline_program(), {db_path, out});
+    QCOMPARE(refused.exit_code, 1);
+    QCOMPARE(refused.err, "gcal-timeline: OUT exists, --force replaces it: " + out + "\n");
+    QCOMPARE(test_support::read_file(out), earlier);
+
+    QCOMPARE(run(timeline_program(), {"--force", db_path, out}).exit_code, 0);
     QList<QStringList> records;
     QVERIFY(read_timeline(out, &records));
     QCOMPARE(records.size(), expected_entries().size());
@@ -416,6 +414,9 @@ void tst_timeline_export::refusals_data()
     QTest::newRow("output is a folder") << "Google_Calendar.sqlite"
                                         << "folder.csv"
                                         << "cannot write";
+    QTest::newRow("output exists, no --force") << "Google_Calendar.sqlite"
+                                               << "t.csv"
+                                               << "OUT exists, --force replaces it";
 }
 
 void tst_timeline_export::refusals()
@@ -434,7 +435,11 @@ void tst_timeline_export::refusals()
     if (out_folder_exists)
         QVERIFY(test_support::write_file(out_path, earlier));
 
-    const run_result result = run(timeline_program(), {dir.filePath(db), out_path});
+    // --force except where its absence is the refusal: an earlier file is replaced only by a good export.
+    QStringList arguments{dir.filePath(db), out_path};
+    if (!reason.startsWith("OUT exists"))
+        arguments.prepend("--force");
+    const run_result result = run(timeline_program(), arguments);
     QCOMPARE(result.exit_code, 1);
     QVERIFY(result.out.isEmpty());
     QVERIFY2(result.err.startsWith("gcal-timeline: " + reason), qPrintable(result.err));
@@ -452,8 +457,18 @@ void tst_timeline_export::usage()
     {
         const run_result result = run(timeline_program(), arguments);
         QCOMPARE(result.exit_code, 2);
-        QVERIFY(result.err.startsWith("usage: gcal-timeline DB OUT\n"));
+        QVERIFY(
+            result.err.startsWith("usage: gcal-timeline [--from DATE] [--until DATE] [--force] DB OUT\n"));
         QVERIFY(result.out.isEmpty());
+    }
+    for (const char* help : {"--help", "-h"})
+    {
+        const run_result result = run(timeline_program(), {help});
+        QCOMPARE(result.exit_code, 0);
+        QVERIFY(
+            result.out.startsWith("usage: gcal-timeline [--from DATE] [--until DATE] [--force] DB OUT\n"));
+        QVERIFY(result.out.contains("--until DATE"));
+        QVERIFY(result.err.isEmpty());
     }
 }
 
@@ -489,7 +504,8 @@ void tst_timeline_export::extract_with_timeline()
         return;
     }
     const QRegularExpression line("^(\\d+) timeline entries written to " + QRegularExpression::escape(out) +
-                                      "; (\\d+) events read, (\\d+) times missing$",
+                                      "; (\\d+) events read, (\\d+) times missing; (\\d+) series expanded "
+                                      "into (\\d+) occurrences, (\\d+) cancelled occurrences$",
                                   QRegularExpression::MultilineOption);
     const QRegularExpressionMatch match = line.match(result.out);
     QVERIFY2(match.hasMatch(), qPrintable(result.out));
@@ -498,7 +514,68 @@ void tst_timeline_export::extract_with_timeline()
     QCOMPARE(records.size(), match.captured(1).toInt());
     const int events = int(test_support::table_rows(database, "calendar_events").size());
     QCOMPARE(match.captured(2).toInt(), events);
-    QCOMPARE(match.captured(1).toInt() + match.captured(3).toInt(), 7 * events);
+    // Occurrences and cancellations as counted are the entries of those kinds.
+    int occurrences = 0;
+    int cancelled = 0;
+    for (const QStringList& record : records)
+    {
+        occurrences += record.at(3).endsWith("Occurrence Start") ? 1 : 0;
+        cancelled += record.at(3) == "Cancelled Occurrence" ? 1 : 0;
+    }
+    QCOMPARE(match.captured(5).toInt(), occurrences);
+    QCOMPARE(match.captured(6).toInt(), cancelled);
+}
+
+void tst_timeline_export::option_errors_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exit_code");
+    QTest::addColumn<QString>("reason");
+    const QString timeline = timeline_program();
+    const QString extract = test_support::host_program();
+    const QString source = test_support::test_data("sample_takeout");
+    QTest::newRow("timeline: date not ISO")
+        << timeline << QStringList{"--from", "14.03.2024", "DB", "t.csv"} << 2
+        << "gcal-timeline: --from takes a date as 2024-03-14, not 14.03.2024";
+    QTest::newRow("timeline: no such day")
+        << timeline << QStringList{"--until", "2024-02-30", "DB", "t.csv"} << 2
+        << "gcal-timeline: --until takes a date as 2024-03-14, not 2024-02-30";
+    QTest::newRow("timeline: empty window")
+        << timeline << QStringList{"--from", "2024-03-14", "--until", "2024-03-14", "DB", "t.csv"} << 2
+        << "gcal-timeline: the window is empty: --until is not after the start";
+    QTest::newRow("timeline: unknown option")
+        << timeline << QStringList{"--since", "2024-03-14", "DB", "t.csv"} << 2
+        << "gcal-timeline: Unknown option";
+    QTest::newRow("extract: window without --timeline")
+        << extract << QStringList{"--timeline-until", "2024-03-14", source, "refused-case"} << 2
+        << "gcal-extract: --timeline-from, --timeline-until and --timeline-force need --timeline OUT";
+    QTest::newRow("extract: date not ISO")
+        << extract
+        << QStringList{"--timeline", "t.csv", "--timeline-from", "2024-3-14", source, "refused-case"} << 2
+        << "gcal-extract: --timeline-from takes a date as 2024-03-14, not 2024-3-14";
+    QTest::newRow("extract: existing OUT refused before the run")
+        << extract << QStringList{"--timeline", "existing.csv", source, "refused-case"} << 6
+        << "gcal-extract: OUT exists, --timeline-force replaces it: ";
+}
+
+void tst_timeline_export::option_errors()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exit_code);
+    QFETCH(QString, reason);
+    const test_support::scoped_current_dir here(dir.path());
+    QVERIFY(test_support::write_file(dir.filePath("existing.csv"), "earlier\r\n"));
+    const run_result result = run(program, arguments);
+    QCOMPARE(result.exit_code, exit_code);
+    // A line of its own (Qt may warn about its runtime folder first).
+    const QRegularExpression line("^" + QRegularExpression::escape(reason),
+                                  QRegularExpression::MultilineOption);
+    QVERIFY2(line.match(result.err).hasMatch(), qPrintable(result.err));
+    QVERIFY(result.out.isEmpty());
+    QVERIFY(!QFileInfo::exists(dir.filePath("refused-case")));
+    QCOMPARE(test_support::read_file(dir.filePath("existing.csv")), QByteArray("earlier\r\n"));
 }
 
 QTEST_MAIN(tst_timeline_export)
