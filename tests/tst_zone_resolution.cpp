@@ -23,9 +23,10 @@ void pin_machine_zone(const QByteArray& zone)
     tzset();
 }
 
-QByteArray utc(int y, int mo, int d, int h, int mi = 0)
+QByteArray utc(int y, int mo, int d, int h, int mi = 0, int s = 0)
 {
-    return QByteArray::number(QDateTime(QDate(y, mo, d), QTime(h, mi), QTimeZone::utc()).toSecsSinceEpoch());
+    return QByteArray::number(
+        QDateTime(QDate(y, mo, d), QTime(h, mi, s), QTimeZone::utc()).toSecsSinceEpoch());
 }
 
 QByteArray machine(int y, int mo, int d, int h, int mi = 0)
@@ -114,6 +115,10 @@ void tst_zone_resolution::zone_cases_data()
     QTest::newRow("Etc/GMT+5 is five hours behind")
         << one_event("DTSTART;TZID=Etc/GMT+5:20240110T090000") << utc(2024, 1, 10, 14)
         << QByteArray("Etc/GMT+5") << QString();
+    for (const char* utc_name : {"UTC", "Etc/UTC", "GMT", "Etc/GMT"})
+        QTest::newRow(qPrintable(QString("TZID=%1").arg(utc_name)))
+            << one_event(QByteArray("DTSTART;TZID=") + utc_name + ":20160320T110906")
+            << utc(2016, 3, 20, 11, 9, 6) << QByteArray(utc_name) << QString();
     QTest::newRow("Windows name") << one_event("DTSTART;TZID=W. Europe Standard Time:20240716T100000")
                                   << utc(2024, 7, 16, 8) << QByteArray("W. Europe Standard Time")
                                   << QString();
@@ -297,7 +302,7 @@ void tst_zone_resolution::agrees_with_python_icalendar()
     {
         source = work.path() + "/generated";
         QProcess generator;
-        generator.start(QString(GCAL_BINARY_DIR) + "/bench/generate_takeout", {source, "3000", "3", "7"});
+        generator.start(QString(GCAL_BINARY_DIR) + "/bench/generate_takeout", {source, "3000", "4", "7"});
         QVERIFY(generator.waitForFinished(120000));
         QCOMPARE(generator.exitCode(), 0);
     }

@@ -92,7 +92,7 @@ class zone_table
         const QDateTime last(QDate(2100, 1, 1), QTime(0, 0), Qt::UTC);
         begin = first.toSecsSinceEpoch();
         end = last.toSecsSinceEpoch();
-        initial = reading(zone.offsetData(first));
+        initial = reading_at(first);
         for (const QTimeZone::OffsetData& change : zone.transitions(first, last))
         {
             changes.push_back(change.atUtc.toSecsSinceEpoch());
@@ -103,7 +103,7 @@ class zone_table
     offset_reading at(qint64 utc) const
     {
         if (utc < begin || utc >= end)
-            return reading(zone.offsetData(QDateTime::fromSecsSinceEpoch(utc, Qt::UTC)));
+            return reading_at(QDateTime::fromSecsSinceEpoch(utc, Qt::UTC));
         const auto after = std::upper_bound(changes.begin(), changes.end(), utc);
         return after == changes.begin() ? initial : readings[size_t(after - changes.begin() - 1)];
     }
@@ -112,6 +112,15 @@ class zone_table
     static offset_reading reading(const QTimeZone::OffsetData& data)
     {
         return {data.offsetFromUtc, data.daylightTimeOffset != 0};
+    }
+
+    // Zones without a table of changes (UTC, fixed offsets) give no offset data: ask them directly.
+    offset_reading reading_at(const QDateTime& moment) const
+    {
+        const QTimeZone::OffsetData data = zone.offsetData(moment);
+        if (data.atUtc.isValid())
+            return reading(data);
+        return {zone.offsetFromUtc(moment), zone.isDaylightTime(moment)};
     }
 
     QTimeZone zone;
