@@ -23,13 +23,18 @@ const char usage_text[] =
     "Each entry: datetime in UTC (ISO 8601, Z), timestamp in microseconds since the epoch. Equal times keep\n"
     "the event order, then start, end, created, updated, last modified, alarm, repeat end. A time that is\n"
     "empty or not a whole number of seconds (years 1 to 9999) is left out and counted as missing.\n"
-    "Exit status: 0 done, 1 the export failed (the reason is printed), 2 bad usage.\n";
+    "Exit status: 0 done (and for --help), 1 the export failed (the reason is printed), 2 bad usage.\n";
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
+    if (arguments.size() == 2 && (arguments.at(1) == "--help" || arguments.at(1) == "-h"))
+    {
+        std::fputs(usage_text, stdout);
+        return exit_done;
+    }
     if (arguments.size() != 3)
     {
         std::fputs(usage_text, stderr);
