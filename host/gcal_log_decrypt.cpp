@@ -1,7 +1,8 @@
 // gcal-log-decrypt [FILE]: reads an encrypted debug log (or standard input) and prints every
 // record as one plain line. A record that cannot be read is reported on standard error with its
 // number and the reason; the others are still printed.
-// Exit status: 0 all records read, 1 some failed, 2 no record at all (a plain log, say), 3 no input.
+// Exit status: 0 all records read (or --help), 1 some failed, 2 no record at all (a plain log, say),
+// 3 no input (or bad usage).
 
 #include "support/encryptor_string.h"
 
