@@ -1,8 +1,8 @@
 #include "extractors/google_calendar_gtakeoutos.h"
 
+#include "extractors/evidence_path.h"
+#include "extractors/takeout_calendar_discovery.h"
 #include "support/plugin_static_function.h"
-
-#include <QFileInfo>
 
 google_calendar_gtakeoutos::google_calendar_gtakeoutos(QWidget* parent) : QWidget(parent) {}
 
@@ -90,24 +90,48 @@ void google_calendar_gtakeoutos::gtakeoutos_extract_artifacts()
     emit signal_extracted_records_of_plugin_gtakeoutos(run.records_extracted_qint64);
 }
 
+QString google_calendar_gtakeoutos::calendar_directory() const
+{
+    return calendar_directories_bytes.isEmpty()
+               ? QString()
+               : evidence_path::display_form(calendar_directories_bytes.first());
+}
+
+QStringList google_calendar_gtakeoutos::calendar_directories() const
+{
+    QStringList folders;
+    for (const QByteArray& folder : calendar_directories_bytes)
+        folders << evidence_path::display_form(folder);
+    return folders;
+}
+
+// The folder named Calendar first; without it, every folder directly under the source path whose
+// own .ics files are Google Calendar exports, all of them, in the order of their name bytes
+// (takeout_calendar_discovery.h).
 void google_calendar_gtakeoutos::find_source_file()
 {
     const QString caller = "void google_calendar_gtakeoutos::find_source_file()";
     plugin_static_function::app_debug("[find_source_file] starts", caller);
 
-    calendar_directory_QString.clear();
+    calendar_directories_bytes.clear();
 
     // A source path without its final separator must not lose the whole calendar.
     QString source_root = run.source_path;
     if (!source_root.isEmpty() && !source_root.endsWith("/"))
         source_root += "/";
-    const QString candidate = source_root + "Calendar";
-    if (!run.source_path.isEmpty() && QFileInfo::exists(candidate))
-    {
-        calendar_directory_QString = candidate;
-        plugin_static_function::app_debug("[find_source_file] Source file found at path-->>" + candidate,
-                                          caller);
-    }
+    bool by_content = false;
+    if (!run.source_path.isEmpty())
+        calendar_directories_bytes =
+            takeout_calendar_discovery::calendar_folders(evidence_path::bytes_of(source_root), &by_content);
+    if (by_content)
+        plugin_static_function::app_debug(
+            QString("[find_source_file] no Calendar folder: %1 folder(s) whose own .ics files are Google "
+                    "Calendar exports (PRODID names Google Calendar), all taken in byte order")
+                .arg(calendar_directories_bytes.size()),
+            caller);
+    for (const QByteArray& folder : std::as_const(calendar_directories_bytes))
+        plugin_static_function::app_debug(
+            "[find_source_file] Source file found at path-->>" + evidence_path::display_form(folder), caller);
 
     plugin_static_function::app_debug("[find_source_file] end", caller);
 }

@@ -13,6 +13,8 @@ class ics_calendar_file;
 class ics_calendar_store;
 struct ics_row_provenance;
 struct ics_settled_event;
+struct calendar_walk_entry;
+struct source_file_record;
 
 class google_calendar_gtakeoutos : public QWidget
 {
@@ -37,7 +39,9 @@ class google_calendar_gtakeoutos : public QWidget
     void gtakeoutos_find_artifacts_source();
     void gtakeoutos_extract_artifacts();
 
-    QString calendar_directory() const { return calendar_directory_QString; }
+    // The first calendar folder found (empty when none), and all of them, as shown in the log.
+    QString calendar_directory() const;
+    QStringList calendar_directories() const;
 
   signals:
     void signal_extracted_records_of_plugin_gtakeoutos(qint64 records);
@@ -47,16 +51,18 @@ class google_calendar_gtakeoutos : public QWidget
     void find_source_file();
     void extract_plugin_artifacts();
     void extract_ics_calendar_events();
-    QStringList calendar_files() const;
-    bool read_ics_file(const QString& path, ics_calendar_file& calendar_file, ics_calendar_store& store,
-                       const QString& db_name);
+    QList<calendar_walk_entry> calendar_files() const;
+    bool read_ics_file(const QByteArray& path, ics_calendar_file& calendar_file, ics_calendar_store& store,
+                       const QString& db_name, source_file_record* record);
     bool store_row(const ics_settled_event& event, ics_calendar_store& store,
                    const ics_row_provenance& provenance, const QString& db_name);
-    ics_row_provenance provenance_of(const QString& path) const;
+    ics_row_provenance provenance_of(const QByteArray& path) const;
+    QString relative_path_of(const QByteArray& path) const;
 
     extractor_run_settings run;
     QString takeout_email_id;
-    QString calendar_directory_QString;
+    // The calendar folders found by find_source_file(), as the file system's bytes.
+    QList<QByteArray> calendar_directories_bytes;
 };
 
 #endif

@@ -9,8 +9,11 @@
 // The command line of gcal-extract, parsed.
 struct extract_options
 {
-    QString source_path;
+    QStringList sources; // as given: one folder, or one or more archives
+    QString source_path; // the root handed to the plug-in (found by gcal-extract)
     QString result_dir;
+    bool help = false;
+    long long unpack_limit_mb = 4096;
     QString email;
     int source_number = 1;
     QString scheme_display = "Google Takeout";

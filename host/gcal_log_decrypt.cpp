@@ -1,7 +1,8 @@
 // gcal-log-decrypt [FILE]: reads an encrypted debug log (or standard input) and prints every
 // record as one plain line. A record that cannot be read is reported on standard error with its
 // number and the reason; the others are still printed.
-// Exit status: 0 all records read, 1 some failed, 2 no record at all (a plain log, say), 3 no input.
+// Exit status: 0 all records read (or --help), 1 some failed, 2 no record at all (a plain log, say),
+// 3 no input (or bad usage).
 
 #include "support/encryptor_string.h"
 
@@ -22,6 +23,15 @@ enum exit_status
 };
 
 const QByteArray separator = "<[{()}]>";
+
+const char usage_text[] =
+    "usage: gcal-log-decrypt [FILE]\n"
+    "  FILE   a debug log written with gcal-extract --log FILE --encrypt-log (default: standard input);\n"
+    "         every record is printed as one plain line, a record that cannot be read is named on\n"
+    "         standard error with its number and reason\n"
+    "  (a file named --help is read when given as ./--help)\n"
+    "Exit status: 0 all records read (and for --help), 1 some records failed, 2 no encrypted record in the\n"
+    "input (a plain log, say), 3 no input (FILE cannot be read, or bad usage).\n";
 
 struct log_record
 {
@@ -120,9 +130,14 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments().mid(1);
+    if (arguments.size() == 1 && (arguments.at(0) == "--help" || arguments.at(0) == "-h"))
+    {
+        std::fputs(usage_text, stdout);
+        return exit_all_read;
+    }
     if (arguments.size() > 1)
     {
-        std::fputs("usage: gcal-log-decrypt [FILE]\n", stderr);
+        std::fputs(usage_text, stderr);
         return exit_no_input;
     }
     QByteArray input;

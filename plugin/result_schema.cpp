@@ -149,18 +149,38 @@ const result_table& result_schema::calendar_event_alarms()
     return table;
 }
 
-// Chain of custody: one row per .ics entry the walk met, read or left out.
+// Chain of custody: one row per .ics entry the walk met, read or left out, in the order read.
 const result_table& result_schema::calendar_source_files()
 {
-    static const result_table table = companion_table("calendar_source_files", {{"ics_file_path", "TEXT"},
-                                                                                {"archive_path", "TEXT"},
-                                                                                {"archive_member", "TEXT"},
-                                                                                {"size_bytes", "INTEGER"},
-                                                                                {"modified_time", "INTEGER"},
-                                                                                {"sha256", "TEXT"},
-                                                                                {"events_stored", "INTEGER"},
-                                                                                {"outcome", "TEXT"},
-                                                                                {"reason", "TEXT"}});
+    static const result_table table =
+        companion_table("calendar_source_files",
+                        {{"run_int", "INTEGER"},             // INT of its calendar_extraction_runs row
+                         {"ics_file_path", "TEXT"},          // as in calendar_events.ics_file_path
+                         {"ics_file_path_bytes", "TEXT"},    // hex of the exact bytes when not UTF-8
+                         {"archive_path", "TEXT"},           // the archive it was unpacked from
+                         {"archive_member", "TEXT"},         // its member name in that archive
+                         {"size_bytes", "INTEGER"},
+                         {"modified_time", "INTEGER"},       // epoch seconds
+                         {"sha256", "TEXT"},                 // lower-case hex, of the bytes read
+                         {"events_stored", "INTEGER"},
+                         {"outcome", "TEXT"},                // read, read in part, left out, not read
+                         {"reason", "TEXT"}});
+    return table;
+}
+
+// One row per Takeout archive a host unpacked the calendar from (gcal-extract).
+const result_table& result_schema::calendar_source_archives()
+{
+    static const result_table table =
+        companion_table("calendar_source_archives", {{"run_int", "INTEGER"},
+                                                     {"archive_path", "TEXT"},
+                                                     {"size_bytes", "INTEGER"},
+                                                     {"modified_time", "INTEGER"},
+                                                     {"sha256", "TEXT"},
+                                                     {"members_unpacked", "INTEGER"},
+                                                     {"members_left_out", "INTEGER"},
+                                                     {"outcome", "TEXT"}, // read, read in part, not read
+                                                     {"problems", "TEXT"}});
     return table;
 }
 
@@ -177,7 +197,10 @@ const result_table& result_schema::calendar_extraction_runs()
                                                      {"machine_time_zone", "TEXT"},
                                                      {"settings", "TEXT"},
                                                      {"events_stored", "INTEGER"},
-                                                     {"outcome", "TEXT"}});
+                                                     {"files_read", "INTEGER"},
+                                                     {"files_left_out", "INTEGER"},
+                                                     {"outcome", "TEXT"}, // started, completed, cancelled
+                                                     {"process_id", "INTEGER"}});
     return table;
 }
 
@@ -185,7 +208,7 @@ const QList<result_table>& result_schema::companion_tables()
 {
     static const QList<result_table> tables{calendar_event_people(), calendar_event_series(),
                                             calendar_event_alarms(), calendar_source_files(),
-                                            calendar_extraction_runs()};
+                                            calendar_source_archives(), calendar_extraction_runs()};
     return tables;
 }
 

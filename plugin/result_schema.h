@@ -39,6 +39,7 @@ class result_schema
     static const result_table& calendar_event_series();
     static const result_table& calendar_event_alarms();
     static const result_table& calendar_source_files();
+    static const result_table& calendar_source_archives();
     static const result_table& calendar_extraction_runs();
 
     // The suite's tables, then the companions, in creation order.

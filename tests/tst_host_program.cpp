@@ -45,9 +45,33 @@ outcome run_host(const QStringList& arguments)
             QString::fromLocal8Bit(host.readAllStandardError())};
 }
 
-QString summary(qint64 events, const QString& db)
+QString summary(qint64 files_read, qint64 files_left_out, qint64 events, const QString& db)
 {
-    return QString("%1 events in calendar_events of %2\n").arg(events).arg(db);
+    return QString("%1 files read, %2 files left out, %3 events stored in calendar_events of %4\n")
+        .arg(files_read)
+        .arg(files_left_out)
+        .arg(events)
+        .arg(db);
+}
+
+// The closing line as the run's own row in calendar_extraction_runs has it (the last run).
+QString summary_of_last_run(const QString& db)
+{
+    const QList<QVariantMap> runs = test_support::table_rows(db, "calendar_extraction_runs");
+    if (runs.isEmpty())
+        return summary(0, 0, 0, db);
+    const QVariantMap run = runs.last();
+    return summary(run.value("files_read").toLongLong(), run.value("files_left_out").toLongLong(),
+                   run.value("events_stored").toLongLong(), db);
+}
+
+// The lines gcal-extract writes on stderr about the source it used.
+QString source_lines(const QString& root, const QString& layout, const QStringList& calendars)
+{
+    QString text = "gcal-extract: source folder: " + root + " (" + layout + ")\n";
+    for (const QString& calendar : calendars)
+        text += "gcal-extract: calendar folder: " + calendar + "\n";
+    return text;
 }
 
 QStringList all_table_names()
@@ -100,7 +124,7 @@ QString loader_error(const QString& path)
     return library.errorString();
 }
 
-const QString usage_first_line = "usage: gcal-extract [options] SOURCE RESULT_DIR";
+const QString usage_first_line = "usage: gcal-extract [options] SOURCE... RESULT_DIR";
 } // namespace
 
 class tst_host_program : public QObject
@@ -125,13 +149,22 @@ class tst_host_program : public QObject
     void progress_on_a_terminal();
     void cancel_after_zero_ms();
     void interrupt_cancels_and_keeps_what_was_stored();
+    void help_exits_0_data();
+    void help_exits_0();
+    void no_calendar_export_data();
+    void no_calendar_export();
+    void log_where_the_sample_asks_for_it();
+    void unwritable_log_is_an_error();
+    void no_qt_noise_without_a_runtime_folder();
+    void layouts_give_the_rows_of_the_takeout_folder_data();
+    void layouts_give_the_rows_of_the_takeout_folder();
+    void failed_transaction_is_not_success();
 };
 
 void tst_host_program::lifecycle_on_an_empty_takeout_data()
 {
     QTest::addColumn<bool>("calendar_folder");
     QTest::newRow("empty Calendar folder") << true;
-    QTest::newRow("no Calendar folder") << false;
 }
 
 void tst_host_program::lifecycle_on_an_empty_takeout()
@@ -148,8 +181,9 @@ void tst_host_program::lifecycle_on_an_empty_takeout()
 
     QCOMPARE(run.exit_code, 0);
     const QString db = extraction_fixture::database_of(result.path());
-    QCOMPARE(run.out, summary(0, db));
-    QCOMPARE(run.err, QString()); // no progress line: stderr is not a terminal
+    QCOMPARE(run.out, summary(0, 0, 0, db));
+    // No progress line (stderr is not a terminal): only the source it used.
+    QCOMPARE(run.err, source_lines(source.path() + "/", "a Takeout folder", {source.path() + "/Calendar"}));
     QCOMPARE(tables_of(db), all_table_names());
     QCOMPARE(rows_of(db) + rows_of(db, "exportfilelist"), 0);
     // Only the scratch folder went away.
@@ -195,7 +229,7 @@ void tst_host_program::sample_takeout_reports_its_events()
     const QList<QVariantMap> rows = test_support::table_rows(db, "calendar_events");
     QVERIFY(sample_events() > 0);
     QCOMPARE(int(rows.size()), sample_events());
-    QCOMPARE(run.out, summary(rows.size(), db));
+    QCOMPARE(run.out, summary(2, 0, rows.size(), db));
     for (const QVariantMap& row : rows)
     {
         QCOMPARE(row.value("takeout_email_id").toString(), QString("alex@example.com"));
@@ -240,7 +274,9 @@ void tst_host_program::options_reach_the_plugin()
         QCOMPARE(run.exit_code, 0);
         const int expected = accumulates ? i * per_run : per_run;
         QCOMPARE(rows_of(db), expected);
-        QCOMPARE(run.out, summary(expected, db));
+        // The closing line counts what this run stored, not the table.
+        QCOMPARE(run.out, summary(per_run ? 2 : 0, 0, per_run, db));
+        QCOMPARE(run.err.contains("stores no events") || run.err.contains("no events are stored"), per_run == 0);
     }
 }
 
@@ -250,10 +286,12 @@ void tst_host_program::bad_usage_data()
     QTest::addColumn<QString>("reason");
     const QString sample = test_support::test_data("sample_takeout");
     const QString result = QDir::tempPath() + "/gcal-never-created";
-    QTest::newRow("no arguments") << QStringList{} << "expected SOURCE and RESULT_DIR, got 0 arguments";
-    QTest::newRow("one argument") << QStringList{sample} << "expected SOURCE and RESULT_DIR, got 1 arguments";
-    QTest::newRow("three arguments") << QStringList{sample, result, "x"}
-                                     << "expected SOURCE and RESULT_DIR, got 3 arguments";
+    QTest::newRow("no arguments") << QStringList{} << "expected SOURCE... and RESULT_DIR, got 0 arguments";
+    QTest::newRow("one argument") << QStringList{sample} << "expected SOURCE... and RESULT_DIR, got 1 arguments";
+    QTest::newRow("two folders") << QStringList{sample, sample, result}
+                                 << "give one SOURCE folder, or one or more archives";
+    QTest::newRow("limit not a number") << QStringList{"--unpack-limit-mb", "lots", sample, result}
+                                        << "--unpack-limit-mb takes a whole number of MiB from 1";
     QTest::newRow("unknown option") << QStringList{"--bogus", sample, result} << "Unknown option 'bogus'.";
     QTest::newRow("missing value") << QStringList{sample, result, "--email"}
                                    << "Missing value after '--email'.";
@@ -312,6 +350,7 @@ void tst_host_program::source_not_a_folder_data()
     QTest::addColumn<QString>("source");
     QTest::newRow("missing") << QDir::tempPath() + "/gcal-no-such-takeout";
     QTest::newRow("a file") << test_support::test_data("sample_takeout/Calendar/Birthdays.ics");
+    QTest::newRow("a missing archive") << QDir::tempPath() + "/gcal-no-such-takeout.zip";
 }
 
 void tst_host_program::source_not_a_folder()
@@ -321,7 +360,9 @@ void tst_host_program::source_not_a_folder()
     const outcome run = run_host({source, result.path() + "/case"});
     QCOMPARE(run.exit_code, 4);
     QCOMPARE(run.out, QString());
-    QCOMPARE(run.err, "gcal-extract: SOURCE is not a readable folder: " + source + "\n");
+    QCOMPARE(run.err,
+             "gcal-extract: SOURCE is not a readable folder or Takeout archive (.zip, .tgz, .tar.gz): " + source +
+                 "\n");
     QVERIFY(!QFileInfo::exists(result.path() + "/case"));
 }
 
@@ -334,7 +375,7 @@ void tst_host_program::unusable_result_folder_is_not_success()
     const outcome run = run_host({"-q", test_support::test_data("sample_takeout"), result});
     QCOMPARE(run.exit_code, 1);
     QCOMPARE(run.out, QString());
-    QVERIFY2(run.err.startsWith("gcal-extract: cannot count the events in " + result), qPrintable(run.err));
+    QVERIFY2(run.err.contains("gcal-extract: cannot count the events in " + result), qPrintable(run.err));
     QCOMPARE(test_support::read_file(result), QByteArray("a file, not a folder"));
 }
 
@@ -364,7 +405,7 @@ void tst_host_program::progress_on_a_terminal()
     const QString progress = "\r" + QString::number(sample_events()) + " events read";
     QCOMPARE(shown.contains(progress), !quiet);
     QCOMPARE(shown.contains("events read"), !quiet);
-    QVERIFY(shown.contains(QString::number(sample_events()) + " events in calendar_events of "));
+    QVERIFY(shown.contains(QString::number(sample_events()) + " events stored in calendar_events of "));
 }
 
 void tst_host_program::cancel_after_zero_ms()
@@ -376,7 +417,7 @@ void tst_host_program::cancel_after_zero_ms()
     const QString db = extraction_fixture::database_of(result.path());
     QCOMPARE(tables_of(db), all_table_names());
     QVERIFY(rows_of(db) <= sample_events());
-    QCOMPARE(run.out, summary(rows_of(db), db));
+    QCOMPARE(run.out, summary_of_last_run(db));
 }
 
 void tst_host_program::interrupt_cancels_and_keeps_what_was_stored()
@@ -410,8 +451,189 @@ void tst_host_program::interrupt_cancels_and_keeps_what_was_stored()
         QSKIP("the whole file was read before the interrupt arrived");
     QCOMPARE(host.exitCode(), 5);
     QVERIFY(stored < total);
-    QCOMPARE(QString::fromLocal8Bit(host.readAllStandardOutput()), summary(stored, db));
+    // Interrupted inside the file (read in part) or before it (not read): as the run's row says.
+    QCOMPARE(QString::fromLocal8Bit(host.readAllStandardOutput()), summary_of_last_run(db));
+    QCOMPARE(test_support::table_rows(db, "calendar_extraction_runs").last().value("events_stored").toInt(), stored);
+    QCOMPARE(test_support::table_rows(db, "calendar_extraction_runs").last().value("outcome").toString(),
+             QString("cancelled"));
     QVERIFY(test_support::log_texts(log).contains("[pub_extract_artifacts] - END"));
+}
+
+void tst_host_program::help_exits_0_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("first_line");
+    for (const QString& option : {QString("--help"), QString("-h")})
+    {
+        QTest::newRow(qPrintable("gcal-extract " + option)) << "gcal-extract" << option << usage_first_line;
+        QTest::newRow(qPrintable("gcal-timeline " + option))
+            << "gcal-timeline" << option << "usage: gcal-timeline [--from DATE] [--until DATE] [--force] DB OUT";
+        QTest::newRow(qPrintable("gcal-log-decrypt " + option))
+            << "gcal-log-decrypt" << option << "usage: gcal-log-decrypt [FILE]";
+    }
+}
+
+void tst_host_program::help_exits_0()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, option);
+    QFETCH(QString, first_line);
+    QProcess tool;
+    tool.setProcessEnvironment(host_environment());
+    tool.start(QStringLiteral(GCAL_BINARY_DIR "/") + program, {option});
+    QVERIFY(tool.waitForFinished(60000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 0);
+    const QString out = QString::fromLocal8Bit(tool.readAllStandardOutput());
+    QCOMPARE(out.section('\n', 0, 0), first_line);
+    QVERIFY2(out.contains("Exit status: 0"), qPrintable(out)); // every status is documented
+    QCOMPARE(QString::fromLocal8Bit(tool.readAllStandardError()), QString());
+}
+
+void tst_host_program::no_calendar_export_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::newRow("empty folder") << "empty";
+    QTest::newRow("other .ics files only") << "other";
+    QTest::newRow("Takeout without a calendar") << "takeout";
+}
+
+void tst_host_program::no_calendar_export()
+{
+    QFETCH(QString, layout);
+    QTemporaryDir source;
+    QTemporaryDir result;
+    if (layout == "other")
+        QVERIFY(test_support::write_file(source.path() + "/Notes/x.ics",
+                                         "BEGIN:VCALENDAR\r\nPRODID:-//Apple Inc.//EN\r\nEND:VCALENDAR\r\n"));
+    if (layout == "takeout")
+        QVERIFY(test_support::write_file(source.path() + "/Takeout/Drive/a.txt", "x"));
+    const outcome run = run_host({source.path(), result.path() + "/case"});
+    QCOMPARE(run.exit_code, 7);
+    QCOMPARE(run.out, QString());
+    QVERIFY2(run.err.startsWith("gcal-extract: no calendar export found: looked in " + source.path()),
+             qPrintable(run.err));
+    QVERIFY(run.err.contains("Calendar"));
+    QVERIFY(run.err.contains("PRODID"));
+    QVERIFY(!QFileInfo::exists(result.path() + "/case"));
+}
+
+void tst_host_program::log_where_the_sample_asks_for_it()
+{
+    // ./dev sample: rm -rf out/sample-case, then --log out/sample-case/debug.log ... out/sample-case
+    QTemporaryDir work;
+    QProcess host;
+    host.setProcessEnvironment(host_environment());
+    host.setWorkingDirectory(work.path());
+    host.start(test_support::host_program(),
+               {"--log", "out/sample-case/debug.log", test_support::test_data("sample_takeout"), "out/sample-case"});
+    QVERIFY(host.waitForFinished(300000));
+    QCOMPARE(host.exitCode(), 0);
+    const QString log = work.path() + "/out/sample-case/debug.log";
+    QVERIFY(QFileInfo(log).size() > 0);
+    QVERIFY(test_support::log_texts(log).contains("[extract_ics_calendar_events] -END"));
+}
+
+void tst_host_program::unwritable_log_is_an_error()
+{
+    QTemporaryDir dir;
+    QVERIFY(test_support::write_file(dir.path() + "/a_file", "x"));
+    const QString log = dir.path() + "/a_file/debug.log"; // its folder would have to be a file
+    const outcome run = run_host({"--log", log, test_support::test_data("sample_takeout"), dir.path() + "/case"});
+    QCOMPARE(run.exit_code, 8);
+    QCOMPARE(run.out, QString());
+    QCOMPARE(run.err, "gcal-extract: cannot create the folder of the debug log: " + dir.path() + "/a_file\n");
+    QVERIFY(!QFileInfo::exists(dir.path() + "/case"));
+}
+
+void tst_host_program::no_qt_noise_without_a_runtime_folder()
+{
+    QTemporaryDir result;
+    QProcess host;
+    QProcessEnvironment environment = host_environment();
+    environment.remove("XDG_RUNTIME_DIR");
+    host.setProcessEnvironment(environment);
+    host.start(test_support::host_program(), {"-q", test_support::test_data("sample_takeout"), result.path()});
+    QVERIFY(host.waitForFinished(300000));
+    QCOMPARE(host.exitCode(), 0);
+    const QString sample = QDir::cleanPath(test_support::test_data("sample_takeout"));
+    QCOMPARE(QString::fromLocal8Bit(host.readAllStandardError()),
+             source_lines(sample + "/", "a Takeout folder", {sample + "/Calendar"}));
+}
+
+void tst_host_program::layouts_give_the_rows_of_the_takeout_folder_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::newRow("folder holding Takeout/") << "archive root";
+    QTest::newRow("the calendar folder itself") << "calendar folder";
+    QTest::newRow("Calendar folder under a non-Latin name") << "localized";
+}
+
+void tst_host_program::layouts_give_the_rows_of_the_takeout_folder()
+{
+    QFETCH(QString, layout);
+    QTemporaryDir work;
+    const QString sample = test_support::test_data("sample_takeout/Calendar");
+    const QString name = layout == "localized" ? QString::fromUtf8("Календарь") : QString("Calendar");
+    const QString takeout = work.path() + "/export/Takeout";
+    const QString plain_takeout = work.path() + "/plain-export/Takeout";
+    QVERIFY(QDir().mkpath(takeout + "/" + name));
+    QVERIFY(QDir().mkpath(plain_takeout + "/Calendar"));
+    for (const QString& file : QDir(sample).entryList({"*.ics"}, QDir::Files))
+    {
+        QVERIFY(QFile::copy(sample + "/" + file, takeout + "/" + name + "/" + file));
+        QVERIFY(QFile::copy(sample + "/" + file, plain_takeout + "/Calendar/" + file));
+    }
+    QString source = layout == "archive root" ? work.path() + "/export" : takeout;
+    if (layout == "calendar folder")
+        source = takeout + "/Calendar";
+
+    const outcome plain = run_host({"-q", plain_takeout, work.path() + "/plain"});
+    QCOMPARE(plain.exit_code, 0);
+    const outcome run = run_host({"-q", source, work.path() + "/case"});
+    QCOMPARE(run.exit_code, 0);
+    const QString layout_text = layout == "archive root"      ? "a folder holding Takeout/"
+                                : layout == "calendar folder" ? "the calendar folder itself"
+                                                              : "a Takeout folder";
+    QCOMPARE(run.err, source_lines(takeout + "/", layout_text, {takeout + "/" + name}));
+
+    QList<QVariantMap> rows = test_support::table_rows(extraction_fixture::database_of(work.path() + "/case"),
+                                                       "calendar_events");
+    QList<QVariantMap> expected =
+        test_support::table_rows(extraction_fixture::database_of(work.path() + "/plain"), "calendar_events");
+    QCOMPARE(int(rows.size()), sample_events());
+    if (layout == "localized")
+    {
+        for (QVariantMap& row : rows)
+        {
+            QVERIFY(row.value("ics_file_path").toString().startsWith("/" + name + "/"));
+            for (const char* column : {"ics_file_path", "source_file", "export_file_paths"})
+                row[column] = row.value(column).toString().replace(name, "Calendar");
+        }
+    }
+    QCOMPARE(rows, expected);
+}
+
+void tst_host_program::failed_transaction_is_not_success()
+{
+    // A database whose calendar_source_files is a view: the run's rows cannot be written, so the
+    // run leaves no record and must not end as a success.
+    QTemporaryDir result;
+    const QString db = extraction_fixture::database_of(result.path());
+    QVERIFY(QDir().mkpath(QFileInfo(db).path()));
+    {
+        QSqlDatabase connection = QSqlDatabase::addDatabase("QSQLITE", "view maker");
+        connection.setDatabaseName(db);
+        QVERIFY(connection.open());
+        QSqlQuery query(connection);
+        QVERIFY(query.exec("CREATE VIEW calendar_extraction_runs AS SELECT 1 AS INT"));
+    }
+    QSqlDatabase::removeDatabase("view maker");
+    const outcome run = run_host({"-q", test_support::test_data("sample_takeout"), result.path()});
+    QCOMPARE(run.exit_code, 1);
+    QCOMPARE(run.out, QString());
+    QVERIFY2(run.err.contains("this run left no record in calendar_extraction_runs"), qPrintable(run.err));
 }
 
 QTEST_MAIN(tst_host_program)

@@ -222,7 +222,7 @@ void tst_hostile_evidence::hostile_files_end_cleanly_data()
                                                   QString::fromUtf8(u8"\u00E2\u201A")}
                                    << 300;
     QTest::newRow("a single 64 MB line") << "64 MB line" << 1 << QStringList{long_title} << 300;
-    QTest::newRow("a million events") << "million events" << 1000000 << QStringList() << 300;
+    QTest::newRow("200,000 empty events") << "many events" << 200000 << QStringList() << 300;
     QTest::newRow("a million END:VEVENT lines without events") << "million ends" << 0 << QStringList() << 300;
     QTest::newRow("an alarm that never ends") << "open alarm" << 2 << QStringList{"one", "two"} << 300;
     QTest::newRow("an alarm open at the end of the file") << "alarm at end" << 1 << QStringList{"cut"} << 300;
@@ -272,9 +272,8 @@ void tst_hostile_evidence::hostile_files_end_cleanly()
                                                       "BEGIN:VEVENT\r\nSUMMARY:\xe2\x82\r\nEND:VEVENT"));
     else if (kind == "64 MB line")
         QVERIFY(test_support::write_file(hostile, one_event(QByteArray(64 << 20, 'x'))));
-    else if (kind == "million events")
-        QVERIFY(test_support::write_file(hostile,
-                                         QByteArray("BEGIN:VEVENT\r\nEND:VEVENT\r\n").repeated(1000000)));
+    else if (kind == "many events")
+        QVERIFY(test_support::write_file(hostile, QByteArray("BEGIN:VEVENT\r\nEND:VEVENT\r\n").repeated(200000)));
     else if (kind == "million ends")
         QVERIFY(test_support::write_file(hostile, QByteArray("END:VEVENT\r\n").repeated(1000000)));
     else if (kind == "open alarm")
@@ -569,7 +568,7 @@ void tst_hostile_evidence::full_file_system_keeps_earlier_rows()
     QCOMPARE(first, 0);
     QVERIFY(finished);
     QCOMPARE(host.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(host.exitCode(), 0);
+    QCOMPARE(host.exitCode(), 1); // nothing of the run could be stored: not a success
     QVERIFY(sound);
     QCOMPARE(kept, 1); // the earlier run's row; none of the run that could not be written
     QVERIFY(texts.contains(

@@ -494,7 +494,7 @@ void tst_timeline_export::extract_with_timeline()
             {"-q", "--timeline", out, test_support::test_data("sample_takeout"), result_dir});
     QCOMPARE(result.exit_code, exit_code);
     const QString database = result_dir + "/Artifacts_Result/Google_Calendar/Google_Calendar.sqlite";
-    QVERIFY(result.out.contains(" events in calendar_events of " + database + "\n"));
+    QVERIFY(result.out.contains(" events stored in calendar_events of " + database + "\n"));
     if (exit_code != 0)
     {
         QVERIFY(!QFileInfo::exists(out));
