@@ -2,21 +2,6 @@
 
 namespace
 {
-bool is_blank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-QByteArrayView ascii_trimmed(QByteArrayView text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && is_blank(text[begin]))
-        ++begin;
-    while (end > begin && is_blank(text[end - 1]))
-        --end;
-    return text.sliced(begin, end - begin);
-}
 
 char upper(char c)
 {
@@ -102,6 +87,20 @@ bool ics_content_line::parse(QByteArrayView line)
     parameters_view = line.sliced(name_end, colon - name_end);
     value_view = ascii_trimmed(line.sliced(colon + 1));
     return true;
+}
+
+// Only ASCII white space: a value's own Unicode spaces are evidence and stay.
+QByteArrayView ics_content_line::ascii_trimmed(QByteArrayView text)
+{
+    const auto is_blank = [](char c)
+    { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && is_blank(text[begin]))
+        ++begin;
+    while (end > begin && is_blank(text[end - 1]))
+        --end;
+    return text.sliced(begin, end - begin);
 }
 
 bool ics_content_line::same_name(QByteArrayView written, QByteArrayView upper_name)

@@ -42,6 +42,7 @@ class ics_content_line
     QList<raw_parameter> parameters() const;
 
     static bool same_name(QByteArrayView written, QByteArrayView upper);
+    static QByteArrayView ascii_trimmed(QByteArrayView text);
     static QByteArray unquoted(QByteArrayView value);
 
   private:

@@ -1,22 +1,9 @@
 #include "extractors/ics/ics_date_time.h"
 
+#include "extractors/ics/ics_content_line.h"
+
 namespace
 {
-bool is_blank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-QByteArrayView ascii_trimmed(QByteArrayView text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && is_blank(text[begin]))
-        ++begin;
-    while (end > begin && is_blank(text[end - 1]))
-        --end;
-    return text.sliced(begin, end - begin);
-}
 
 // Exactly `count` ASCII digits at `at`; -1 otherwise.
 int digits(QByteArrayView text, qsizetype at, int count)
@@ -73,12 +60,13 @@ QTime parse_time(QByteArrayView text, bool dashed_date)
 ics_date_time ics_date_time::parse(QByteArrayView text)
 {
     ics_date_time parsed;
-    text = ascii_trimmed(text);
+    text = ics_content_line::ascii_trimmed(text);
     qsizetype split = text.indexOf('T');
     if (split < 0)
         split = text.indexOf(' ');
     const QByteArrayView date_text = split < 0 ? text : text.first(split);
-    QByteArrayView time_text = split < 0 ? QByteArrayView() : ascii_trimmed(text.sliced(split + 1));
+    QByteArrayView time_text =
+        split < 0 ? QByteArrayView() : ics_content_line::ascii_trimmed(text.sliced(split + 1));
     parsed.value_date = parse_date(date_text);
     if (!parsed.value_date.isValid())
         return ics_date_time();
