@@ -36,13 +36,15 @@ print(med, file=open(path + ".median", "w"))
 PY
 }
 
-: >"$work/floor.txt"; : >"$work/extract.txt"
+: >"$work/floor.txt"; : >"$work/extract.txt"; : >"$work/libical.txt"
 for i in $(seq "$runs"); do
+    measure "$build/bench/libical_parse" "$work/many" >>"$work/libical.txt"
     rm -f "$work/floor.sqlite"; measure "$build/bench/floor" "$work/many" "$work/floor.sqlite" >>"$work/floor.txt"
     rm -rf "$work/out"; measure "$build/gcal-extract" -q "$work/many" "$work/out" >>"$work/extract.txt"
 done
 summary "floor (100k events, 20 files)" 100000 "$many_mb" "$work/floor.txt"
 summary "gcal-extract (same files)" 100000 "$many_mb" "$work/extract.txt" "$(cat "$work/floor.txt.median")"
+summary "libical parse (same files)" 100000 "$many_mb" "$work/libical.txt"
 
 : >"$work/single.txt"
 for i in $(seq "$runs"); do
