@@ -57,6 +57,8 @@ struct file_reading
 {
     QList<ics_event_row> rows;
     QStringList notes;
+    qint64 first_row_at = -1; // how far the file had been read when the first row came
+    qint64 size = 0;
 };
 
 file_reading read_calendar(const QByteArray& text)
@@ -65,6 +67,7 @@ file_reading read_calendar(const QByteArray& text)
     QBuffer device(&bytes);
     device.open(QIODevice::ReadOnly);
     file_reading reading;
+    reading.size = bytes.size();
     ics_calendar_file file(nullptr);
     file.read(
         &device,
@@ -90,6 +93,7 @@ class tst_zone_resolution : public QObject
     void posix_rule_names_are_not_zones_data();
     void posix_rule_names_are_not_zones();
     void one_file_zone_never_reaches_another_file();
+    void events_waiting_for_a_zone_are_bounded();
     void parameters_as_written_data();
     void parameters_as_written();
     void agrees_with_python_icalendar_data();
@@ -229,6 +233,23 @@ void tst_zone_resolution::one_file_zone_never_reaches_another_file()
     QCOMPARE(rows.at(0).value("event_start_date").toByteArray(), utc(2024, 7, 16, 7));
     QCOMPARE(rows.at(1).value("event_start_date").toByteArray(), utc(2024, 7, 16, 12));
     QCOMPARE(rows.at(2).value("event_start_date").toByteArray(), machine(2024, 7, 16, 9));
+}
+
+void tst_zone_resolution::events_waiting_for_a_zone_are_bounded()
+{
+    // A zone no VTIMEZONE ever defines: the events after it wait, but not all of a large file at once.
+    const int count = int(ics_calendar_file::max_waiting_events) + 50;
+    QByteArray text = one_event("DTSTART;TZID=Nowhere/Unknown:20240716T090000");
+    for (int i = 1; i < count; ++i)
+        text +=
+            "BEGIN:VEVENT\r\nDTSTART:20240716T090000Z\r\nUID:" + QByteArray::number(i) + "\r\nEND:VEVENT\r\n";
+    const file_reading reading = read_calendar(text);
+    QCOMPARE(reading.rows.size(), count);
+    QVERIFY2(reading.first_row_at < reading.size, "every event waited for the end of the file");
+    QCOMPARE(reading.rows.first().event_start_date, machine(2024, 7, 16, 9));
+    for (int i = 1; i < count; ++i)
+        QCOMPARE(reading.rows.at(i).event_uid, QByteArray::number(i));
+    QCOMPARE(reading.notes, QStringList{"unknown time zone \"Nowhere/Unknown\": machine time zone used"});
 }
 
 void tst_zone_resolution::parameters_as_written_data()

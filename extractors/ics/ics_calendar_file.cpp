@@ -33,6 +33,23 @@ bool ics_calendar_file::take_completed()
     if (waiting.isEmpty() && ics_event_settlement::zones_known(record, scanner.zones()))
         return settle_and_hand_over(record);
     waiting.append(record);
+    // A zone no VTIMEZONE defines would hold every later event of a large file in memory: past the
+    // limit the waiting events are settled with what the file has defined so far.
+    if (waiting.size() >= max_waiting_events)
+        return settle_waiting();
+    return true;
+}
+
+bool ics_calendar_file::settle_waiting()
+{
+    for (const ics_event_record& record : std::as_const(waiting))
+    {
+        if (cancelled())
+            return false;
+        if (!settle_and_hand_over(record))
+            return false;
+    }
+    waiting.clear();
     return true;
 }
 
@@ -53,7 +70,7 @@ ics_calendar_file::result ics_calendar_file::read(QIODevice* device, const event
         if (outcome == ics_event_scanner::outcome::cancelled)
             return result::cancelled;
         if (outcome == ics_event_scanner::outcome::row_complete && !take_completed())
-            return result::stopped;
+            return cancelled() ? result::cancelled : result::stopped;
         report(reader);
     }
     report(reader);
@@ -63,14 +80,8 @@ ics_calendar_file::result ics_calendar_file::read(QIODevice* device, const event
                     .arg(device->errorString()));
     if (scanner.finish_file() == ics_event_scanner::outcome::row_complete && !take_completed())
         return result::stopped;
-    for (const ics_event_record& record : std::as_const(waiting))
-    {
-        if (cancelled())
-            return result::cancelled;
-        if (!settle_and_hand_over(record))
-            return result::stopped;
-    }
-    waiting.clear();
+    if (!settle_waiting())
+        return cancelled() ? result::cancelled : result::stopped;
     report(reader);
     return result::read;
 }

@@ -28,6 +28,9 @@ class ics_calendar_file
     // Log texts about the file: lines left out, events without their end, unknown zones...
     using note_receiver = std::function<void(const QString&)>;
 
+    // Events that wait for a zone at most; then they are settled with the zones known so far.
+    static constexpr qsizetype max_waiting_events = 10000;
+
     explicit ics_calendar_file(const std::atomic<bool>* cancel_flag);
 
     result read(QIODevice* device, const event_receiver& on_event, const note_receiver& on_note,
@@ -35,6 +38,7 @@ class ics_calendar_file
 
   private:
     bool take_completed();
+    bool settle_waiting();
     bool settle_and_hand_over(const ics_event_record& record);
     void report(const ics_unfolding_reader& reader);
     bool cancelled() const { return cancel_flag && cancel_flag->load(std::memory_order_relaxed); }
