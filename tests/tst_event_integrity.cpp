@@ -199,12 +199,12 @@ void tst_event_integrity::rows_are_events_data()
     QTest::newRow("an event's own attachments, in any parameter order")
         << crlf({"BEGIN:VEVENT", "ATTACH;FILENAME=plan.pdf;FMTTYPE=application/pdf:https://drive.example/1",
                  "ATTACH;FMTTYPE=image/png;FILENAME=map.png:https://drive.example/2",
-                 "ATTACH:https://drive.example/3", "BEGIN:VALARM", "ATTACH;VALUE=URI:Chord", "END:VALARM",
-                 "END:VEVENT"})
+                 "ATTACH:https://drive.example/3", "ATTACH;FMTTYPE=image/png:https://drive.example/4",
+                 "BEGIN:VALARM", "ATTACH;VALUE=URI:Chord", "END:VALARM", "END:VEVENT"})
         << QList<column_values>{{{"attachment_detail",
                                   "plan.pdf;FMTTYPE=application/pdf:https://drive.example/1;"
                                   "map.png;FMTTYPE=image/png:https://drive.example/2;"
-                                  "https://drive.example/3;"},
+                                  "https://drive.example/3;https://drive.example/4;"},
                                  {"sound", "Chord"}}}
         << QStringList();
     QTest::newRow("FREQ anywhere in the rule")

@@ -403,20 +403,18 @@ void ics_event_scanner::scan_start_or_end(const ics_content_line& line, ics_time
 // writes them (FILENAME first); a line without a file name gives its address.
 void ics_event_scanner::scan_attachment(const ics_content_line& line)
 {
-    QByteArray text;
+    QByteArray file_name;
+    QByteArray other_parameters;
     for (const ics_content_line::raw_parameter& parameter : line.parameters())
     {
         if (ics_content_line::same_name(parameter.name, "FILENAME"))
-            text.prepend(parameter.values.toByteArray());
+            file_name = parameter.values.toByteArray();
         else
-            text.append(";").append(parameter.name).append("=").append(parameter.values);
+            other_parameters.append(";").append(parameter.name).append("=").append(parameter.values);
     }
-    if (text.isEmpty())
-        text = line.value().toByteArray();
-    else
-        text.append(":").append(line.value());
-    if (text.startsWith(';'))
-        text.remove(0, 1);
+    const QByteArray text = file_name.isEmpty()
+                                ? line.value().toByteArray()
+                                : file_name + other_parameters + ":" + line.value().toByteArray();
     append_capped(current.row.attachment_detail, text, "attachments", ";");
 }
 
