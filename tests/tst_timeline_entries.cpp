@@ -422,7 +422,10 @@ void tst_timeline_entries::all_day()
                             "2024-03-20T00:00:01Z"),
                   series_row(2, {{"dtstart_as_written", "20240318"}, {"transp", "TRANSPARENT"}})}));
     const QString out = dir.filePath("all-day.jsonl");
-    QCOMPARE(run_timeline({db_path, out}).exit_code, 0);
+    const run_result run = run_timeline({db_path, out});
+    QCOMPARE(run.exit_code, 0);
+    // A date has no zone to be unknown.
+    QVERIFY2(!run.err.contains("unknown"), qPrintable(run.err));
     QStringList found;
     for (const QJsonObject& entry : read_jsonl(out))
     {
@@ -493,12 +496,20 @@ void tst_timeline_entries::zones_defined_by_each_file()
                 .contains("at 2024-06-01 09:00:00 Office Time"));
 
     // A name neither known nor defined: expanded in the machine's zone (New York here), and said so.
-    QVERIFY(create_database(db_path, {event_row(1, "uid-lost", "Lost", "/Calendar/Lost.ics", "", "", ""),
-                                      series_row(1, {{"rrule", "FREQ=DAILY;COUNT=1"},
-                                                     {"dtstart_as_written", "20240601T090000"},
-                                                     {"dtstart_tzid", "Nowhere/Atlantis"}})}));
+    QVERIFY(create_database(
+        db_path,
+        {event_row(1, "uid-lost", "Lost", "/Calendar/Lost.ics", "", "", ""),
+         series_row(1, {{"rrule", "FREQ=DAILY;COUNT=1"},
+                        {"dtstart_as_written", "20240601T090000"},
+                        {"dtstart_tzid", "Nowhere/Atlantis"}}),
+         event_row(2, "uid-floating", "Floating", "/Calendar/Lost.ics", "", "", ""),
+         series_row(2, {{"rrule", "FREQ=DAILY;COUNT=1"}, {"dtstart_as_written", "20240601T090000"}})}));
     const run_result lost = run_timeline({"--force", db_path, out});
     QCOMPARE(lost.exit_code, 0);
+    // A floating time is the machine's clock by definition: no note for it.
+    QCOMPARE(lost.err.count("unknown"), 1);
+    QCOMPARE(entries_of(read_jsonl(out), "uid-floating"),
+             QStringList{"2024-06-01T13:00:00Z Occurrence Start"});
     QVERIFY2(lost.err.contains("gcal-timeline: note: /Calendar/Lost.ics: zone Nowhere/Atlantis unknown, its "
                                "series expanded in the machine's zone\n"),
              qPrintable(lost.err));

@@ -190,8 +190,10 @@ void timeline_entry_builder::build(const QList<timeline_event>& events)
             // reader stores all-day starts, whatever TZID the file gives them.
             const QByteArray tzid = base.all_day ? QByteArray() : series.dtstart_tzid.toUtf8();
             ics_zone_resolver& zones = file.zones;
-            const auto clock = [&zones, &tzid](QDate date, QTime time)
-            { return zones.epoch_of(date, time, tzid); };
+            // Without a TZID (all-day, floating) the machine's clock is meant, not an unknown zone.
+            const auto clock = [&zones, &tzid](QDate date, QTime time) {
+                return tzid.isEmpty() ? zones.machine_epoch_of(date, time) : zones.epoch_of(date, time, tzid);
+            };
             const std::optional<qint64> horizon =
                 settings.until ? settings.until : (file.horizon ? file.horizon : database_horizon);
             const bool expanded = expander.expand(series, clock, horizon, settings.until);
