@@ -3,8 +3,6 @@
 #include <QDateTime>
 #include <QStringList>
 
-#include <cstdio>
-
 namespace
 {
 QString person_text(const timeline_person& person)
@@ -48,19 +46,80 @@ QString zone_label(const timeline_series_row& series)
     return QString();
 }
 
-QString all_day_date(const timeline_entry& entry)
-{
-    // All-day dates stand at the machine's midnight, as the reader stored them.
-    const QDate date = entry.wall_date.isValid()
-                           ? entry.wall_date
-                           : QDateTime::fromSecsSinceEpoch(entry.seconds, Qt::LocalTime).date();
-    return date.toString(Qt::ISODate);
-}
-
 bool is_occurrence(timeline_entry_kind kind)
 {
     return kind == timeline_entry_kind::occurrence || kind == timeline_entry_kind::moved_occurrence ||
            kind == timeline_entry_kind::changed_occurrence;
+}
+
+void append_digits(QByteArray* out, int value, int width)
+{
+    char text[12];
+    for (int i = width - 1; i >= 0; --i, value /= 10)
+        text[i] = char('0' + value % 10);
+    out->append(text, width);
+}
+
+struct civil_date
+{
+    int year;
+    int month;
+    int day;
+};
+
+// The proleptic Gregorian date of a count of days since 1970-01-01 (H. Hinnant's days-to-civil).
+civil_date civil_from_days(qint64 days)
+{
+    days += 719468;
+    const qint64 era = (days >= 0 ? days : days - 146096) / 146097;
+    const qint64 day_of_era = days - era * 146097;
+    const qint64 year_of_era =
+        (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+    const qint64 day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+    const qint64 shifted_month = (5 * day_of_year + 2) / 153;
+    const int day = int(day_of_year - (153 * shifted_month + 2) / 5 + 1);
+    const int month = int(shifted_month < 10 ? shifted_month + 3 : shifted_month - 9);
+    return {int(year_of_era + era * 400 + (month <= 2 ? 1 : 0)), month, day};
+}
+
+// As QDate::toString(Qt::ISODate): nothing for an invalid date or a year outside 0 to 9999.
+void append_iso_date(QByteArray* out, QDate date)
+{
+    if (!date.isValid())
+        return;
+    const civil_date civil = civil_from_days(date.toJulianDay() - QDate(1970, 1, 1).toJulianDay());
+    if (civil.year < 0 || civil.year > 9999)
+        return;
+    append_digits(out, civil.year, 4);
+    out->append('-');
+    append_digits(out, civil.month, 2);
+    out->append('-');
+    append_digits(out, civil.day, 2);
+}
+
+void append_time(QByteArray* out, QTime time)
+{
+    append_digits(out, time.hour(), 2);
+    out->append(':');
+    append_digits(out, time.minute(), 2);
+    out->append(':');
+    append_digits(out, time.second(), 2);
+}
+
+void append_all_day_date(QByteArray* out, const timeline_entry& entry)
+{
+    // All-day dates stand at the machine's midnight, as the reader stored them.
+    append_iso_date(out, entry.wall_date.isValid()
+                             ? entry.wall_date
+                             : QDateTime::fromSecsSinceEpoch(entry.seconds, Qt::LocalTime).date());
+}
+
+const char* cancellation(const timeline_entry& entry, const timeline_event& event)
+{
+    if (entry.from_exdate)
+        return "cancelled by EXDATE";
+    return event.series.recurrence_id.isEmpty() ? "cancelled with its whole series (STATUS:CANCELLED)"
+                                                : "cancelled by its own STATUS:CANCELLED row";
 }
 } // namespace
 
@@ -98,6 +157,8 @@ QString timeline_message::description(timeline_entry_kind kind)
 
 timeline_message::timeline_message(const QList<timeline_event>& events) : events(events), words(events.size())
 {
+    for (int kind = 0; kind <= int(timeline_entry_kind::cancelled_occurrence); ++kind)
+        descriptions << description(timeline_entry_kind(kind)).toUtf8();
 }
 
 const timeline_message::event_words& timeline_message::words_of(qsizetype event)
@@ -107,60 +168,74 @@ const timeline_message::event_words& timeline_message::words_of(qsizetype event)
         return these;
     const timeline_event& row = events.at(event);
     these.prepared = true;
-    these.calendar = unescaped(row.calendar_name);
+    const QString calendar = unescaped(row.calendar_name);
     const QString title = unescaped(row.title);
+    QString heading;
     if (!title.isEmpty())
-        these.heading += ": " + title;
-    if (!these.calendar.isEmpty())
-        these.heading += " (" + these.calendar + ")";
-    these.people = people_text(row.people);
-    these.zone = zone_label(row.series);
+        heading += ": " + title;
+    if (!calendar.isEmpty())
+        heading += " (" + calendar + ")";
+    these.heading = heading.toUtf8();
+    these.calendar = calendar.toUtf8();
+    these.people = people_text(row.people).toUtf8();
+    these.zone = zone_label(row.series).toUtf8();
+    these.series = ("occurrence of series " + row.event_uid).toUtf8();
     return these;
 }
 
-QString timeline_message::compose(const timeline_entry& entry)
+void timeline_message::compose(const timeline_entry& entry, QByteArray* out)
 {
     const timeline_event& event = events.at(entry.event);
     const event_words& these = words_of(entry.event);
-    QString message = description(entry.kind);
+    out->append(descriptions.at(int(entry.kind)));
     if (entry.kind == timeline_entry_kind::file_exported)
     {
         if (!these.calendar.isEmpty())
-            message += ": " + these.calendar;
-        return message + QString("; all %1 events of %2 carry this DTSTAMP, the moment the file was written")
-                             .arg(entry.file_events)
-                             .arg(event.ics_file_path);
+            out->append(": ").append(these.calendar);
+        out->append("; all ")
+            .append(QByteArray::number(entry.file_events))
+            .append(" events of ")
+            .append(event.ics_file_path.toUtf8())
+            .append(" carry this DTSTAMP, the moment the file was written");
+        return;
     }
-    message += these.heading;
+    out->append(these.heading);
 
-    QStringList details;
     if (entry.all_day)
-        details << "all-day, " + all_day_date(entry);
-    if (is_occurrence(entry.kind) || entry.kind == timeline_entry_kind::cancelled_occurrence)
     {
-        QString occurrence = "occurrence of series " + event.event_uid;
+        out->append("; all-day, ");
+        append_all_day_date(out, entry);
+    }
+    const bool occurrence = is_occurrence(entry.kind);
+    const bool cancelled = entry.kind == timeline_entry_kind::cancelled_occurrence;
+    if (occurrence || cancelled)
+    {
+        out->append("; ").append(these.series);
         if (entry.wall_date.isValid() && entry.wall_time.isValid() && !entry.all_day)
-            occurrence += " at " + entry.wall_date.toString(Qt::ISODate) + " " +
-                          entry.wall_time.toString("HH:mm:ss") + these.zone;
-        details << occurrence;
+        {
+            out->append(" at ");
+            append_iso_date(out, entry.wall_date);
+            out->append(' ');
+            append_time(out, entry.wall_time);
+            out->append(these.zone);
+        }
     }
     if (entry.kind == timeline_entry_kind::moved_occurrence)
-        details << "moved from " + iso_utc(entry.original_seconds);
+    {
+        out->append("; moved from ");
+        append_iso_utc(out, entry.original_seconds);
+    }
     if (entry.kind == timeline_entry_kind::changed_occurrence)
-        details << "changed, at its own time";
-    if (entry.kind == timeline_entry_kind::cancelled_occurrence)
-        details << (entry.from_exdate ? "cancelled by EXDATE"
-                    : event.series.recurrence_id.isEmpty()
-                        ? "cancelled with its whole series (STATUS:CANCELLED)"
-                        : "cancelled by its own STATUS:CANCELLED row");
+        out->append("; changed, at its own time");
+    if (cancelled)
+        out->append("; ").append(cancellation(entry, event));
     if (entry.has_end && !entry.all_day)
-        details << "until " + iso_utc(entry.end_seconds);
-    if ((is_occurrence(entry.kind) || entry.kind == timeline_entry_kind::event_start) &&
-        !these.people.isEmpty())
-        details << these.people;
-    if (!details.isEmpty())
-        message += "; " + details.join("; ");
-    return message;
+    {
+        out->append("; until ");
+        append_iso_utc(out, entry.end_seconds);
+    }
+    if ((occurrence || entry.kind == timeline_entry_kind::event_start) && !these.people.isEmpty())
+        out->append("; ").append(these.people);
 }
 
 QString timeline_message::unescaped(const QString& text)
@@ -192,14 +267,22 @@ QString timeline_message::unescaped(const QString& text)
     return plain;
 }
 
-QString timeline_message::iso_utc(qint64 seconds)
+void timeline_message::append_iso_utc(QByteArray* out, qint64 seconds)
 {
-    // By hand: QDateTime's formatting is the slowest step of a large timeline.
+    // By hand: QDateTime's formatting would be the slowest step of a large timeline.
     const qint64 day = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
-    const qint64 second_of_day = seconds - day * 86400;
-    const QDate date = QDate(1970, 1, 1).addDays(day);
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", date.year(), date.month(), date.day(),
-                  int(second_of_day / 3600), int(second_of_day / 60 % 60), int(second_of_day % 60));
-    return QString::fromLatin1(text);
+    const int second_of_day = int(seconds - day * 86400);
+    const civil_date civil = civil_from_days(day);
+    append_digits(out, civil.year, 4);
+    out->append('-');
+    append_digits(out, civil.month, 2);
+    out->append('-');
+    append_digits(out, civil.day, 2);
+    out->append('T');
+    append_digits(out, second_of_day / 3600, 2);
+    out->append(':');
+    append_digits(out, second_of_day / 60 % 60, 2);
+    out->append(':');
+    append_digits(out, second_of_day % 60, 2);
+    out->append('Z');
 }

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <charconv>
+
 namespace
 {
 const QStringList entry_columns = {"message", "datetime", "timestamp", "timestamp_desc"};
@@ -13,36 +15,29 @@ const QStringList event_columns = {"title",  "location",         "calendar_name"
                                    "status", "takeout_email_id", "source_count_name", "source_file"};
 const QStringList detail_columns = {"all_day", "original_time"};
 
-QStringList row_of(const timeline_entry& entry, const timeline_event& event, timeline_message& messages)
-{
-    const bool file_entry = entry.kind == timeline_entry_kind::file_exported;
-    QStringList row{messages.compose(entry), timeline_message::iso_utc(entry.seconds),
-                    QString::number(entry.seconds * 1000000), timeline_message::description(entry.kind)};
-    // The export entry speaks for a whole file: nothing of one event of it.
-    row << (file_entry ? QString() : event.title) << (file_entry ? QString() : event.location)
-        << event.calendar_name << (file_entry ? QString() : event.event_uid)
-        << (file_entry ? QString() : event.status) << event.takeout_email_id << event.source_count_name
-        << event.source_file;
-    row << (entry.all_day ? "true" : "false")
-        << (entry.has_original ? timeline_message::iso_utc(entry.original_seconds) : QString());
-    return row;
-}
+// Written out whenever the buffer grows past this: few system calls, little memory.
+constexpr qsizetype flush_size = 4 << 20;
 
-QByteArray csv_record(const QStringList& fields, int numeric_column)
+// The event's values for event_columns. The export entry speaks for a whole file: nothing of one event
+// of it.
+QStringList event_values(const timeline_event& event, bool file_entry)
 {
-    QStringList cells;
-    for (int i = 0; i < fields.size(); ++i)
-        cells << (i == numeric_column ? fields.at(i) : timeline_writer::csv_cell(fields.at(i)));
-    return cells.join(',').toUtf8() + "\r\n";
+    return {file_entry ? QString() : event.title,
+            file_entry ? QString() : event.location,
+            event.calendar_name,
+            file_entry ? QString() : event.event_uid,
+            file_entry ? QString() : event.status,
+            event.takeout_email_id,
+            event.source_count_name,
+            event.source_file};
 }
 
 // A JSON string literal (RFC 8259): quote, backslash and control characters escaped, the rest as UTF-8.
-void append_json_text(QByteArray* line, const QString& value)
+void append_json_text(QByteArray* line, QByteArrayView utf8)
 {
     static const char hex[] = "0123456789abcdef";
     line->append('"');
-    const QByteArray utf8 = value.toUtf8();
-    const char* run = utf8.constData();
+    const char* run = utf8.data();
     const char* const end = run + utf8.size();
     for (const char* c = run; c != end; ++c)
     {
@@ -66,24 +61,144 @@ void append_json_text(QByteArray* line, const QString& value)
     line->append('"');
 }
 
-// Written by hand so the fields keep the order of the CSV columns; QJsonObject sorts its keys. `keys`
-// holds each column's "name": prefix; the line is built in `line`, reused from entry to entry.
-void json_line(const QList<QByteArray>& keys, int number_column, const QStringList& fields, QByteArray* line)
+// An RFC 4180 cell: quoted where it holds a separator, quote or line break; a leading quote before
+// what a spreadsheet would run as a formula.
+void append_csv_cell(QByteArray* out, QByteArrayView utf8)
 {
-    line->resize(0);
-    line->append('{');
-    for (int i = 0; i < fields.size(); ++i)
+    const bool formula = !utf8.isEmpty() && QByteArrayView("=+-@\t\r").contains(utf8.front());
+    bool needs_quotes = false;
+    for (const char c : utf8)
+        needs_quotes = needs_quotes || c == ',' || c == '"' || c == '\n' || c == '\r';
+    if (needs_quotes)
+        out->append('"');
+    if (formula)
+        out->append('\'');
+    if (!needs_quotes)
+        out->append(utf8);
+    else
     {
-        if (i > 0)
-            line->append(',');
-        line->append(keys.at(i));
-        if (i == number_column)
-            line->append(fields.at(i).toLatin1());
-        else
-            append_json_text(line, fields.at(i));
+        for (const char c : utf8)
+            c == '"' ? out->append("\"\"", 2) : out->append(c);
+        out->append('"');
     }
-    line->append("}\n", 2);
 }
+
+void append_number(QByteArray* out, qint64 value)
+{
+    char text[24];
+    const auto written = std::to_chars(text, text + sizeof text, value);
+    out->append(text, written.ptr - text);
+}
+
+// Lays out the entries of one format. What an event's entries share (the copied columns) is laid out
+// once per event.
+class entry_layout
+{
+  public:
+    entry_layout(timeline_writer::format chosen, const QList<timeline_event>& events)
+        : csv(chosen == timeline_writer::format::csv), events(events), messages(events),
+          tails(2 * events.size())
+    {
+        const QStringList columns = timeline_writer::header();
+        for (qsizetype i = 0; i < columns.size(); ++i)
+            keys << QByteArray(i == 0 ? "{" : ",") + '"' + columns.at(i).toUtf8() + "\":";
+        for (int kind = 0; kind <= int(timeline_entry_kind::cancelled_occurrence); ++kind)
+        {
+            QByteArray cell;
+            append_cell(&cell, timeline_message::description(timeline_entry_kind(kind)).toUtf8());
+            descriptions << cell;
+        }
+        message.reserve(4096);
+    }
+
+    void append_header(QByteArray* out) const
+    {
+        if (!csv)
+            return;
+        const QStringList columns = timeline_writer::header();
+        for (qsizetype i = 0; i < columns.size(); ++i)
+        {
+            if (i > 0)
+                out->append(',');
+            append_csv_cell(out, columns.at(i).toUtf8());
+        }
+        out->append("\r\n");
+    }
+
+    void append(const timeline_entry& entry, QByteArray* out)
+    {
+        message.resize(0);
+        messages.compose(entry, &message);
+        start(0, out);
+        append_cell(out, message);
+        start(1, out);
+        append_plain(out, [&](QByteArray* to) { timeline_message::append_iso_utc(to, entry.seconds); });
+        start(2, out);
+        append_number(out, entry.seconds * 1000000);
+        start(3, out);
+        out->append(descriptions.at(int(entry.kind)));
+        out->append(tail_of(entry));
+        start(details_at, out);
+        append_plain(out, [&](QByteArray* to) { to->append(entry.all_day ? "true" : "false"); });
+        start(details_at + 1, out);
+        append_plain(out,
+                     [&](QByteArray* to)
+                     {
+                         if (entry.has_original)
+                             timeline_message::append_iso_utc(to, entry.original_seconds);
+                     });
+        out->append(csv ? "\r\n" : "}\n");
+    }
+
+  private:
+    // What comes before the value of column `column`.
+    void start(qsizetype column, QByteArray* out) const
+    {
+        if (!csv)
+            out->append(keys.at(column));
+        else if (column > 0)
+            out->append(',');
+    }
+
+    void append_cell(QByteArray* out, QByteArrayView utf8) const
+    {
+        csv ? append_csv_cell(out, utf8) : append_json_text(out, utf8);
+    }
+
+    // A value this program wrote, that neither format escapes: dates, numbers, "true".
+    template <typename writer> void append_plain(QByteArray* out, const writer& write_value) const
+    {
+        if (!csv)
+            out->append('"');
+        write_value(out);
+        if (!csv)
+            out->append('"');
+    }
+
+    const QByteArray& tail_of(const timeline_entry& entry)
+    {
+        const bool file_entry = entry.kind == timeline_entry_kind::file_exported;
+        QByteArray& tail = tails[2 * entry.event + (file_entry ? 1 : 0)];
+        if (!tail.isEmpty())
+            return tail;
+        const QStringList values = event_values(events.at(entry.event), file_entry);
+        for (qsizetype i = 0; i < values.size(); ++i)
+        {
+            start(entry_columns.size() + i, &tail);
+            append_cell(&tail, values.at(i).toUtf8());
+        }
+        return tail;
+    }
+
+    const bool csv;
+    const qsizetype details_at = entry_columns.size() + event_columns.size();
+    const QList<timeline_event>& events;
+    timeline_message messages;
+    QList<QByteArray> keys;         // JSON: each column's "name": with the separator before it
+    QList<QByteArray> descriptions; // each kind's timestamp_desc, as a cell
+    QList<QByteArray> tails;        // per event: its copied columns, for its own entries and for a file's
+    QByteArray message;
+};
 } // namespace
 
 timeline_writer::format timeline_writer::format_of(const QString& path)
@@ -103,48 +218,34 @@ QStringList timeline_writer::header()
 
 QString timeline_writer::csv_cell(const QString& value)
 {
-    QString cell = value;
-    // A spreadsheet runs a cell that begins with one of these as a formula.
-    if (!cell.isEmpty() && QStringView(u"=+-@\t\r").contains(cell.at(0)))
-        cell.prepend('\'');
-    const bool needs_quotes =
-        cell.contains(',') || cell.contains('"') || cell.contains('\n') || cell.contains('\r');
-    if (!needs_quotes)
-        return cell;
-    cell.replace('"', "\"\"");
-    return '"' + cell + '"';
+    QByteArray cell;
+    append_csv_cell(&cell, value.toUtf8());
+    return QString::fromUtf8(cell);
 }
 
 QString timeline_writer::write(const QString& out_path, const QList<timeline_event>& events,
                                const std::vector<timeline_entry>& entries)
 {
-    const format chosen = format_of(out_path);
-    const QStringList columns = header();
-    // The timestamp is a number this program wrote; a negative one is no formula.
-    const int timestamp_column = int(columns.indexOf("timestamp"));
     QSaveFile file(out_path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return "cannot write " + out_path + ": " + file.errorString();
-    if (chosen == format::csv)
-        file.write(csv_record(columns, -1));
-    timeline_message messages(events);
-    QList<QByteArray> keys;
-    for (const QString& column : columns)
-        keys << '"' + column.toUtf8() + "\":";
-    QByteArray line;
-    line.reserve(4096);
+    entry_layout layout(format_of(out_path), events);
+    QByteArray buffer;
+    buffer.reserve(flush_size + (1 << 16));
+    const auto flush = [&file, &buffer]
+    {
+        const bool written = file.write(buffer) == buffer.size();
+        buffer.resize(0);
+        return written;
+    };
+    layout.append_header(&buffer);
     for (const timeline_entry& entry : entries)
     {
-        const QStringList row = row_of(entry, events.at(entry.event), messages);
-        if (chosen == format::csv)
-            file.write(csv_record(row, timestamp_column));
-        else
-        {
-            json_line(keys, timestamp_column, row, &line);
-            file.write(line);
-        }
+        layout.append(entry, &buffer);
+        if (buffer.size() >= flush_size && !flush())
+            return "cannot write " + out_path + ": " + file.errorString();
     }
-    if (!file.commit())
+    if (!flush() || !file.commit())
         return "cannot write " + out_path + ": " + file.errorString();
     return QString();
 }
