@@ -52,12 +52,18 @@ bool is_occurrence(timeline_entry_kind kind)
            kind == timeline_entry_kind::changed_occurrence;
 }
 
-void append_digits(QByteArray* out, int value, int width)
+// `width` decimal digits of `value` at `text`, zero-padded.
+char* put_digits(char* text, int value, int width)
 {
-    char text[12];
     for (int i = width - 1; i >= 0; --i, value /= 10)
         text[i] = char('0' + value % 10);
-    out->append(text, width);
+    return text + width;
+}
+
+std::string utf8(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), size_t(bytes.size()));
 }
 
 struct civil_date
@@ -83,30 +89,45 @@ civil_date civil_from_days(qint64 days)
 }
 
 // As QDate::toString(Qt::ISODate): nothing for an invalid date or a year outside 0 to 9999.
-void append_iso_date(QByteArray* out, QDate date)
+// "YYYY-MM-DD" at `text`.
+char* put_date(char* text, const civil_date& civil)
+{
+    text = put_digits(text, civil.year, 4);
+    *text++ = '-';
+    text = put_digits(text, civil.month, 2);
+    *text++ = '-';
+    return put_digits(text, civil.day, 2);
+}
+
+// "HH:MM:SS" at `text`.
+char* put_time(char* text, int hour, int minute, int second)
+{
+    text = put_digits(text, hour, 2);
+    *text++ = ':';
+    text = put_digits(text, minute, 2);
+    *text++ = ':';
+    return put_digits(text, second, 2);
+}
+
+// As QDate::toString(Qt::ISODate): nothing for an invalid date or a year outside 0 to 9999.
+void append_iso_date(std::string* out, QDate date)
 {
     if (!date.isValid())
         return;
     const civil_date civil = civil_from_days(date.toJulianDay() - QDate(1970, 1, 1).toJulianDay());
     if (civil.year < 0 || civil.year > 9999)
         return;
-    append_digits(out, civil.year, 4);
-    out->append('-');
-    append_digits(out, civil.month, 2);
-    out->append('-');
-    append_digits(out, civil.day, 2);
+    char text[16];
+    out->append(text, size_t(put_date(text, civil) - text));
 }
 
-void append_time(QByteArray* out, QTime time)
+void append_time(std::string* out, QTime time)
 {
-    append_digits(out, time.hour(), 2);
-    out->append(':');
-    append_digits(out, time.minute(), 2);
-    out->append(':');
-    append_digits(out, time.second(), 2);
+    char text[16];
+    out->append(text, size_t(put_time(text, time.hour(), time.minute(), time.second()) - text));
 }
 
-void append_all_day_date(QByteArray* out, const timeline_entry& entry)
+void append_all_day_date(std::string* out, const timeline_entry& entry)
 {
     // All-day dates stand at the machine's midnight, as the reader stored them.
     append_iso_date(out, entry.wall_date.isValid()
@@ -155,19 +176,18 @@ QString timeline_message::description(timeline_entry_kind kind)
     return QString();
 }
 
-timeline_message::timeline_message(const QList<timeline_event>& events) : events(events), words(events.size())
+timeline_message::timeline_message(const QList<timeline_event>& events) : events(events)
 {
+    words.reserve(size_t(events.size()));
+    for (const timeline_event& row : events)
+        words.push_back(words_of(row));
     for (int kind = 0; kind <= int(timeline_entry_kind::cancelled_occurrence); ++kind)
-        descriptions << description(timeline_entry_kind(kind)).toUtf8();
+        descriptions.push_back(utf8(description(timeline_entry_kind(kind))));
 }
 
-const timeline_message::event_words& timeline_message::words_of(qsizetype event)
+timeline_message::event_words timeline_message::words_of(const timeline_event& row)
 {
-    event_words& these = words[event];
-    if (these.prepared)
-        return these;
-    const timeline_event& row = events.at(event);
-    these.prepared = true;
+    event_words these;
     const QString calendar = unescaped(row.calendar_name);
     const QString title = unescaped(row.title);
     QString heading;
@@ -175,27 +195,27 @@ const timeline_message::event_words& timeline_message::words_of(qsizetype event)
         heading += ": " + title;
     if (!calendar.isEmpty())
         heading += " (" + calendar + ")";
-    these.heading = heading.toUtf8();
-    these.calendar = calendar.toUtf8();
-    these.people = people_text(row.people).toUtf8();
-    these.zone = zone_label(row.series).toUtf8();
-    these.series = ("occurrence of series " + row.event_uid).toUtf8();
+    these.heading = utf8(heading);
+    these.calendar = utf8(calendar);
+    these.people = utf8(people_text(row.people));
+    these.zone = utf8(zone_label(row.series));
+    these.series = utf8("occurrence of series " + row.event_uid);
     return these;
 }
 
-void timeline_message::compose(const timeline_entry& entry, QByteArray* out)
+void timeline_message::compose(const timeline_entry& entry, std::string* out) const
 {
     const timeline_event& event = events.at(entry.event);
-    const event_words& these = words_of(entry.event);
-    out->append(descriptions.at(int(entry.kind)));
+    const event_words& these = words[size_t(entry.event)];
+    out->append(descriptions[size_t(entry.kind)]);
     if (entry.kind == timeline_entry_kind::file_exported)
     {
-        if (!these.calendar.isEmpty())
+        if (!these.calendar.empty())
             out->append(": ").append(these.calendar);
         out->append("; all ")
-            .append(QByteArray::number(entry.file_events))
+            .append(std::to_string(entry.file_events))
             .append(" events of ")
-            .append(event.ics_file_path.toUtf8())
+            .append(utf8(event.ics_file_path))
             .append(" carry this DTSTAMP, the moment the file was written");
         return;
     }
@@ -215,7 +235,7 @@ void timeline_message::compose(const timeline_entry& entry, QByteArray* out)
         {
             out->append(" at ");
             append_iso_date(out, entry.wall_date);
-            out->append(' ');
+            out->push_back(' ');
             append_time(out, entry.wall_time);
             out->append(these.zone);
         }
@@ -234,7 +254,7 @@ void timeline_message::compose(const timeline_entry& entry, QByteArray* out)
         out->append("; until ");
         append_iso_utc(out, entry.end_seconds);
     }
-    if ((occurrence || entry.kind == timeline_entry_kind::event_start) && !these.people.isEmpty())
+    if ((occurrence || entry.kind == timeline_entry_kind::event_start) && !these.people.empty())
         out->append("; ").append(these.people);
 }
 
@@ -267,22 +287,15 @@ QString timeline_message::unescaped(const QString& text)
     return plain;
 }
 
-void timeline_message::append_iso_utc(QByteArray* out, qint64 seconds)
+void timeline_message::append_iso_utc(std::string* out, qint64 seconds)
 {
     // By hand: QDateTime's formatting would be the slowest step of a large timeline.
     const qint64 day = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
     const int second_of_day = int(seconds - day * 86400);
-    const civil_date civil = civil_from_days(day);
-    append_digits(out, civil.year, 4);
-    out->append('-');
-    append_digits(out, civil.month, 2);
-    out->append('-');
-    append_digits(out, civil.day, 2);
-    out->append('T');
-    append_digits(out, second_of_day / 3600, 2);
-    out->append(':');
-    append_digits(out, second_of_day / 60 % 60, 2);
-    out->append(':');
-    append_digits(out, second_of_day % 60, 2);
-    out->append('Z');
+    char text[32];
+    char* end = put_date(text, civil_from_days(day));
+    *end++ = 'T';
+    end = put_time(end, second_of_day / 3600, second_of_day / 60 % 60, second_of_day % 60);
+    *end++ = 'Z';
+    out->append(text, size_t(end - text));
 }

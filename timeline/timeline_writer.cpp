@@ -5,7 +5,14 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <QThread>
+
+#include <algorithm>
 #include <charconv>
+#include <deque>
+#include <future>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -15,8 +22,8 @@ const QStringList event_columns = {"title",  "location",         "calendar_name"
                                    "status", "takeout_email_id", "source_count_name", "source_file"};
 const QStringList detail_columns = {"all_day", "original_time"};
 
-// Written out whenever the buffer grows past this: few system calls, little memory.
-constexpr qsizetype flush_size = 4 << 20;
+// Lines laid out and written as one block: few system calls, a few MiB of memory per block.
+constexpr size_t block_entries = 8192;
 
 // The event's values for event_columns. The export entry speaks for a whole file: nothing of one event
 // of it.
@@ -33,10 +40,10 @@ QStringList event_values(const timeline_event& event, bool file_entry)
 }
 
 // A JSON string literal (RFC 8259): quote, backslash and control characters escaped, the rest as UTF-8.
-void append_json_text(QByteArray* line, QByteArrayView utf8)
+void append_json_text(std::string* line, std::string_view utf8)
 {
     static const char hex[] = "0123456789abcdef";
-    line->append('"');
+    line->push_back('"');
     const char* run = utf8.data();
     const char* const end = run + utf8.size();
     for (const char* c = run; c != end; ++c)
@@ -44,10 +51,10 @@ void append_json_text(QByteArray* line, QByteArrayView utf8)
         const auto byte = static_cast<unsigned char>(*c);
         if (byte >= 0x20 && *c != '"' && *c != '\\')
             continue;
-        line->append(run, c - run);
+        line->append(run, size_t(c - run));
         run = c + 1;
         if (*c == '"' || *c == '\\')
-            line->append('\\').append(*c);
+            line->append({'\\', *c});
         else if (*c == '\n')
             line->append("\\n", 2);
         else if (*c == '\r')
@@ -55,94 +62,101 @@ void append_json_text(QByteArray* line, QByteArrayView utf8)
         else if (*c == '\t')
             line->append("\\t", 2);
         else
-            line->append("\\u00", 4).append(hex[byte >> 4]).append(hex[byte & 0xf]);
+            line->append("\\u00", 4).append({hex[byte >> 4], hex[byte & 0xf]});
     }
-    line->append(run, end - run);
-    line->append('"');
+    line->append(run, size_t(end - run));
+    line->push_back('"');
 }
 
 // An RFC 4180 cell: quoted where it holds a separator, quote or line break; a leading quote before
 // what a spreadsheet would run as a formula.
-void append_csv_cell(QByteArray* out, QByteArrayView utf8)
+void append_csv_cell(std::string* out, std::string_view utf8)
 {
-    const bool formula = !utf8.isEmpty() && QByteArrayView("=+-@\t\r").contains(utf8.front());
+    const bool formula =
+        !utf8.empty() && std::string_view("=+-@\t\r").find(utf8.front()) != std::string_view::npos;
     bool needs_quotes = false;
     for (const char c : utf8)
         needs_quotes = needs_quotes || c == ',' || c == '"' || c == '\n' || c == '\r';
     if (needs_quotes)
-        out->append('"');
+        out->push_back('"');
     if (formula)
-        out->append('\'');
+        out->push_back('\'');
     if (!needs_quotes)
         out->append(utf8);
     else
     {
         for (const char c : utf8)
-            c == '"' ? out->append("\"\"", 2) : out->append(c);
-        out->append('"');
+            out->append(c == '"' ? 2 : 1, c);
+        out->push_back('"');
     }
 }
 
-void append_number(QByteArray* out, qint64 value)
+void append_number(std::string* out, qint64 value)
 {
     char text[24];
     const auto written = std::to_chars(text, text + sizeof text, value);
-    out->append(text, written.ptr - text);
+    out->append(text, size_t(written.ptr - text));
 }
 
-// Lays out the entries of one format. What an event's entries share (the copied columns) is laid out
-// once per event.
+// Lays out the entries of one format. What an event's entries share (the copied columns, the words of
+// its messages) is laid out once, before any line, so lines can be laid out on several threads.
 class entry_layout
 {
   public:
     entry_layout(timeline_writer::format chosen, const QList<timeline_event>& events)
-        : csv(chosen == timeline_writer::format::csv), events(events), messages(events),
-          tails(2 * events.size())
+        : csv(chosen == timeline_writer::format::csv), messages(events)
     {
         const QStringList columns = timeline_writer::header();
         for (qsizetype i = 0; i < columns.size(); ++i)
-            keys << QByteArray(i == 0 ? "{" : ",") + '"' + columns.at(i).toUtf8() + "\":";
+            keys.push_back((i == 0 ? "{\"" : ",\"") + utf8(columns.at(i)) + "\":");
         for (int kind = 0; kind <= int(timeline_entry_kind::cancelled_occurrence); ++kind)
         {
-            QByteArray cell;
-            append_cell(&cell, timeline_message::description(timeline_entry_kind(kind)).toUtf8());
-            descriptions << cell;
+            std::string cell;
+            append_cell(&cell, utf8(timeline_message::description(timeline_entry_kind(kind))));
+            descriptions.push_back(cell);
         }
-        message.reserve(4096);
+        tails.reserve(size_t(2 * events.size()));
+        for (const timeline_event& event : events)
+        {
+            tails.push_back(tail_of(event, false));
+            tails.push_back(tail_of(event, true));
+        }
     }
 
-    void append_header(QByteArray* out) const
+    std::string header() const
     {
+        std::string out;
         if (!csv)
-            return;
+            return out;
         const QStringList columns = timeline_writer::header();
         for (qsizetype i = 0; i < columns.size(); ++i)
         {
             if (i > 0)
-                out->append(',');
-            append_csv_cell(out, columns.at(i).toUtf8());
+                out.push_back(',');
+            append_csv_cell(&out, utf8(columns.at(i)));
         }
-        out->append("\r\n");
+        return out + "\r\n";
     }
 
-    void append(const timeline_entry& entry, QByteArray* out)
+    void append(const timeline_entry& entry, std::string* out, std::string* message) const
     {
-        message.resize(0);
-        messages.compose(entry, &message);
+        message->clear();
+        messages.compose(entry, message);
         start(0, out);
-        append_cell(out, message);
+        append_cell(out, *message);
         start(1, out);
-        append_plain(out, [&](QByteArray* to) { timeline_message::append_iso_utc(to, entry.seconds); });
+        append_plain(out, [&](std::string* to) { timeline_message::append_iso_utc(to, entry.seconds); });
         start(2, out);
         append_number(out, entry.seconds * 1000000);
         start(3, out);
-        out->append(descriptions.at(int(entry.kind)));
-        out->append(tail_of(entry));
+        out->append(descriptions[size_t(entry.kind)]);
+        out->append(
+            tails[size_t(2 * entry.event) + (entry.kind == timeline_entry_kind::file_exported ? 1 : 0)]);
         start(details_at, out);
-        append_plain(out, [&](QByteArray* to) { to->append(entry.all_day ? "true" : "false"); });
+        append_plain(out, [&](std::string* to) { to->append(entry.all_day ? "true" : "false"); });
         start(details_at + 1, out);
         append_plain(out,
-                     [&](QByteArray* to)
+                     [&](std::string* to)
                      {
                          if (entry.has_original)
                              timeline_message::append_iso_utc(to, entry.original_seconds);
@@ -151,54 +165,56 @@ class entry_layout
     }
 
   private:
-    // What comes before the value of column `column`.
-    void start(qsizetype column, QByteArray* out) const
+    static std::string utf8(const QString& text)
     {
-        if (!csv)
-            out->append(keys.at(column));
-        else if (column > 0)
-            out->append(',');
+        const QByteArray bytes = text.toUtf8();
+        return std::string(bytes.constData(), size_t(bytes.size()));
     }
 
-    void append_cell(QByteArray* out, QByteArrayView utf8) const
+    // What comes before the value of column `column`.
+    void start(qsizetype column, std::string* out) const
+    {
+        if (!csv)
+            out->append(keys[size_t(column)]);
+        else if (column > 0)
+            out->push_back(',');
+    }
+
+    void append_cell(std::string* out, std::string_view utf8) const
     {
         csv ? append_csv_cell(out, utf8) : append_json_text(out, utf8);
     }
 
     // A value this program wrote, that neither format escapes: dates, numbers, "true".
-    template <typename writer> void append_plain(QByteArray* out, const writer& write_value) const
+    template <typename writer> void append_plain(std::string* out, const writer& write_value) const
     {
         if (!csv)
-            out->append('"');
+            out->push_back('"');
         write_value(out);
         if (!csv)
-            out->append('"');
+            out->push_back('"');
     }
 
-    const QByteArray& tail_of(const timeline_entry& entry)
+    std::string tail_of(const timeline_event& event, bool file_entry) const
     {
-        const bool file_entry = entry.kind == timeline_entry_kind::file_exported;
-        QByteArray& tail = tails[2 * entry.event + (file_entry ? 1 : 0)];
-        if (!tail.isEmpty())
-            return tail;
-        const QStringList values = event_values(events.at(entry.event), file_entry);
+        std::string tail;
+        const QStringList values = event_values(event, file_entry);
         for (qsizetype i = 0; i < values.size(); ++i)
         {
             start(entry_columns.size() + i, &tail);
-            append_cell(&tail, values.at(i).toUtf8());
+            append_cell(&tail, utf8(values.at(i)));
         }
         return tail;
     }
 
     const bool csv;
     const qsizetype details_at = entry_columns.size() + event_columns.size();
-    const QList<timeline_event>& events;
-    timeline_message messages;
-    QList<QByteArray> keys;         // JSON: each column's "name": with the separator before it
-    QList<QByteArray> descriptions; // each kind's timestamp_desc, as a cell
-    QList<QByteArray> tails;        // per event: its copied columns, for its own entries and for a file's
-    QByteArray message;
+    const timeline_message messages;
+    std::vector<std::string> keys;         // JSON: each column's "name": with the separator before it
+    std::vector<std::string> descriptions; // each kind's timestamp_desc, as a cell
+    std::vector<std::string> tails;        // per event: its copied columns, for its own entries, for a file's
 };
+
 } // namespace
 
 timeline_writer::format timeline_writer::format_of(const QString& path)
@@ -218,9 +234,10 @@ QStringList timeline_writer::header()
 
 QString timeline_writer::csv_cell(const QString& value)
 {
-    QByteArray cell;
-    append_csv_cell(&cell, value.toUtf8());
-    return QString::fromUtf8(cell);
+    std::string cell;
+    const QByteArray bytes = value.toUtf8();
+    append_csv_cell(&cell, std::string_view(bytes.constData(), size_t(bytes.size())));
+    return QString::fromUtf8(cell.data(), qsizetype(cell.size()));
 }
 
 QString timeline_writer::write(const QString& out_path, const QList<timeline_event>& events,
@@ -229,23 +246,42 @@ QString timeline_writer::write(const QString& out_path, const QList<timeline_eve
     QSaveFile file(out_path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return "cannot write " + out_path + ": " + file.errorString();
-    entry_layout layout(format_of(out_path), events);
-    QByteArray buffer;
-    buffer.reserve(flush_size + (1 << 16));
-    const auto flush = [&file, &buffer]
+    const entry_layout layout(format_of(out_path), events);
+    const auto write_out = [&file](const std::string& bytes)
+    { return file.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size()); };
+    // Blocks of lines are laid out on other threads while this one writes the blocks before them, in
+    // order; where no thread can be started, the block is laid out here.
+    const auto lay_out = [&layout, &entries](size_t first)
     {
-        const bool written = file.write(buffer) == buffer.size();
-        buffer.resize(0);
-        return written;
+        std::string block;
+        std::string message;
+        block.reserve(block_entries * 640);
+        const size_t last = std::min(entries.size(), first + block_entries);
+        for (size_t i = first; i < last; ++i)
+            layout.append(entries[i], &block, &message);
+        return block;
     };
-    layout.append_header(&buffer);
-    for (const timeline_entry& entry : entries)
+    const size_t ahead = size_t(std::max(2, QThread::idealThreadCount()));
+    std::deque<std::future<std::string>> blocks;
+    size_t next = 0;
+    const auto start_next = [&]
     {
-        layout.append(entry, &buffer);
-        if (buffer.size() >= flush_size && !flush())
-            return "cannot write " + out_path + ": " + file.errorString();
+        blocks.push_back(std::async(std::launch::async | std::launch::deferred, lay_out, next));
+        next += block_entries;
+    };
+    bool written = write_out(layout.header());
+    while (written && next < entries.size() && blocks.size() < ahead)
+        start_next();
+    while (written && !blocks.empty())
+    {
+        const std::string block = blocks.front().get();
+        blocks.pop_front();
+        if (next < entries.size())
+            start_next();
+        written = write_out(block);
     }
-    if (!flush() || !file.commit())
+    blocks.clear(); // waits for blocks still being laid out after a failed write
+    if (!written || !file.commit())
         return "cannot write " + out_path + ": " + file.errorString();
     return QString();
 }
