@@ -5,9 +5,13 @@
 
 #include <QHash>
 #include <QSet>
+#include <QThread>
 
 #include <algorithm>
+#include <atomic>
+#include <future>
 #include <map>
+#include <memory>
 #include <optional>
 
 namespace
@@ -50,7 +54,9 @@ struct file_facts
     std::optional<qint64> shared_stamp; // set while every event so far carries this same DTSTAMP
     bool stamps_differ = false;
     std::optional<qint64> horizon; // the latest DTSTAMP or LAST-MODIFIED: the moment of export
-    ics_zone_resolver zones;       // the file's own VTIMEZONEs live as long as the file
+    // The file's own VTIMEZONEs, the first its series rows carry for each TZID. Two files may define one
+    // name differently, so each file's zones stand apart.
+    QList<QPair<QByteArray, QByteArray>> zone_definitions;
     QSet<QString> defined_zones;
 
     bool stamp_is_export() const { return events >= 2 && shared_stamp && !stamps_differ; }
@@ -81,22 +87,23 @@ bool is_cancelled(const timeline_event& event)
 {
     return event.status.trimmed().compare("CANCELLED", Qt::CaseInsensitive) == 0;
 }
-} // namespace
 
-timeline_entry_builder::timeline_entry_builder(const timeline_settings& settings) : settings(settings) {}
+using entry_counts = timeline_entry_builder::entry_counts;
 
-void timeline_entry_builder::push(timeline_entry entry)
+// Keeps an entry that has an ISO 8601 form and lies in the window, counting what is kept and left out.
+void push(const timeline_settings& settings, const timeline_entry& entry, std::vector<timeline_entry>* to,
+          entry_counts* counts)
 {
     // An RDATE or EXDATE, or an occurrence, outside the years 1 to 9999 has no ISO 8601 form.
     if (entry.seconds < earliest_seconds || entry.seconds > latest_seconds)
     {
-        ++times_missing_count;
+        ++counts->times_missing;
         return;
     }
     if ((settings.from && entry.seconds < *settings.from) ||
         (settings.until && entry.seconds >= *settings.until))
     {
-        ++outside_window_count;
+        ++counts->outside_window;
         return;
     }
     switch (entry.kind)
@@ -104,23 +111,212 @@ void timeline_entry_builder::push(timeline_entry entry)
     case timeline_entry_kind::occurrence:
     case timeline_entry_kind::moved_occurrence:
     case timeline_entry_kind::changed_occurrence:
-        ++occurrences_count;
+        ++counts->occurrences;
         break;
     case timeline_entry_kind::cancelled_occurrence:
-        ++cancelled_count;
+        ++counts->cancelled;
         break;
     default:
         break;
     }
-    entries_vector.push_back(entry);
+    to->push_back(entry);
 }
+
+void add_counts(entry_counts* sum, const entry_counts& part)
+{
+    sum->times_missing += part.times_missing;
+    sum->occurrences += part.occurrences;
+    sum->cancelled += part.cancelled;
+    sum->outside_window += part.outside_window;
+}
+
+// What an entry of this event carries whatever its kind.
+timeline_entry base_entry(const timeline_event& event, qsizetype index)
+{
+    timeline_entry base;
+    base.event = index;
+    base.all_day = is_all_day(event);
+    if (base.all_day)
+        base.wall_date = QDate::fromString(event.series.dtstart_as_written, "yyyyMMdd");
+    return base;
+}
+
+// Every occurrence lasts as long as DTSTART to DTEND (an exact duration, RFC 5545).
+std::optional<qint64> duration_of(const timeline_event& event)
+{
+    const std::optional<qint64> start = stored_seconds(event.start);
+    const std::optional<qint64> end = stored_seconds(event.end);
+    if (!start || !end)
+        return std::nullopt;
+    return *end - *start;
+}
+
+// The expansion of one series, as the pass over all events takes it up.
+struct series_outcome
+{
+    size_t entries_end = 0; // its entries end here in its block's entries
+    bool expanded = false;
+    bool cut = false;
+    QStringList problems;
+    QStringList unknown_zones;
+};
+
+// The series of consecutive series rows, expanded together.
+struct series_block
+{
+    std::vector<timeline_entry> entries;
+    std::vector<series_outcome> outcomes;
+    entry_counts counts;
+};
+
+// What expansion reads; nothing here changes while series are expanded.
+struct expansion_input
+{
+    const QList<timeline_event>& events;
+    const std::map<QString, file_facts>& files;
+    const QHash<QString, QSet<qint64>>&
+        replaced; // file and UID: the occurrences RECURRENCE-ID rows stand for
+    std::optional<qint64> database_horizon;
+    const timeline_settings& settings;
+};
+
+// Expands series on one thread, with its own expander and its own zones for each file: the zone caches
+// are not shared between threads.
+class series_worker
+{
+  public:
+    explicit series_worker(const expansion_input& input)
+        : input(input), expander(input.settings.occurrence_cap)
+    {
+    }
+
+    void expand(qsizetype index, series_block* block)
+    {
+        const timeline_event& event = input.events.at(index);
+        const timeline_series_row& series = event.series;
+        const file_facts& file = input.files.at(event.ics_file_path);
+        const timeline_entry base = base_entry(event, index);
+        // A date has no zone (RFC 5545 3.3.4): all-day series stand at the machine's midnight, as the reader
+        // stores all-day starts, whatever TZID the file gives them.
+        const QByteArray tzid = base.all_day ? QByteArray() : series.dtstart_tzid.toUtf8();
+        ics_zone_resolver& zones = zones_of(event.ics_file_path, file);
+        // Without a TZID (all-day, floating) the machine's clock is meant, not an unknown zone.
+        const auto clock = [&zones, &tzid](QDate date, QTime time)
+        { return tzid.isEmpty() ? zones.machine_epoch_of(date, time) : zones.epoch_of(date, time, tzid); };
+        const timeline_settings& settings = input.settings;
+        const std::optional<qint64> horizon =
+            settings.until ? settings.until : (file.horizon ? file.horizon : input.database_horizon);
+
+        series_outcome outcome;
+        outcome.expanded = expander.expand(series, clock, horizon, settings.until);
+        for (const QByteArray& unknown : zones.take_unknown_zones())
+            outcome.unknown_zones << event.ics_file_path + ": zone " + QString::fromUtf8(unknown) +
+                                         " unknown, its series expanded in the machine's zone";
+        for (const QString& problem : expander.problems())
+            outcome.problems << event.event_uid + ": " + problem;
+        if (outcome.expanded)
+        {
+            outcome.cut = expander.cut_at_cap();
+            add_occurrences(event, base, block);
+        }
+        outcome.entries_end = block->entries.size();
+        block->outcomes.push_back(outcome);
+    }
+
+  private:
+    void add_occurrences(const timeline_event& event, const timeline_entry& base, series_block* block) const
+    {
+        const auto stood_in = input.replaced.constFind(series_key(event));
+        const bool any_stood_in = stood_in != input.replaced.constEnd();
+        const std::optional<qint64> duration = duration_of(event);
+        const bool cancelled = is_cancelled(event);
+        for (const timeline_occurrence& occurrence : expander.occurrences())
+        {
+            if (any_stood_in && stood_in->contains(occurrence.seconds))
+                continue;
+            timeline_entry entry = base;
+            entry.kind = timeline_entry_kind::occurrence;
+            if (cancelled)
+            {
+                // The whole series is cancelled: each of its occurrences is.
+                entry.kind = timeline_entry_kind::cancelled_occurrence;
+                entry.has_original = true;
+                entry.original_seconds = occurrence.seconds;
+            }
+            entry.seconds = occurrence.seconds;
+            entry.wall_date = occurrence.wall_date;
+            entry.wall_time = occurrence.wall_time;
+            entry.has_end = duration.has_value();
+            entry.end_seconds = occurrence.seconds + duration.value_or(0);
+            push(input.settings, entry, &block->entries, &block->counts);
+        }
+        for (const qint64 exdate : expander.exdates())
+        {
+            timeline_entry entry = base;
+            entry.kind = timeline_entry_kind::cancelled_occurrence;
+            entry.from_exdate = true;
+            entry.seconds = exdate;
+            entry.has_original = true;
+            entry.original_seconds = exdate;
+            entry.wall_date = QDate();
+            push(input.settings, entry, &block->entries, &block->counts);
+        }
+    }
+
+    ics_zone_resolver& zones_of(const QString& path, const file_facts& file)
+    {
+        std::unique_ptr<ics_zone_resolver>& zones = zones_by_file[path];
+        if (!zones)
+        {
+            zones = std::make_unique<ics_zone_resolver>();
+            for (const auto& [tzid, definition] : file.zone_definitions)
+                zones->add_file_definition(tzid, definition);
+        }
+        return *zones;
+    }
+
+    const expansion_input& input;
+    timeline_series_expander expander;
+    std::map<QString, std::unique_ptr<ics_zone_resolver>> zones_by_file;
+};
+
+// Expands the series rows `indices` in blocks of consecutive rows, on as many threads as there are cores;
+// blocks come back in the order of the rows.
+std::vector<series_block> expand_all(const expansion_input& input, const std::vector<qsizetype>& indices)
+{
+    constexpr size_t block_series = 64;
+    std::vector<series_block> blocks((indices.size() + block_series - 1) / block_series);
+    std::atomic<size_t> next_block{0};
+    const auto work = [&]
+    {
+        series_worker worker(input);
+        for (size_t b = next_block++; b < blocks.size(); b = next_block++)
+        {
+            const size_t last = std::min(indices.size(), (b + 1) * block_series);
+            for (size_t i = b * block_series; i < last; ++i)
+                worker.expand(indices[i], &blocks[b]);
+        }
+    };
+    // Where no thread can be started, a helper's share runs on this one.
+    std::vector<std::future<void>> helpers;
+    for (int t = 1; t < QThread::idealThreadCount() && size_t(t) < blocks.size(); ++t)
+        helpers.push_back(std::async(std::launch::async | std::launch::deferred, work));
+    work();
+    for (std::future<void>& helper : helpers)
+        helper.get();
+    return blocks;
+}
+} // namespace
+
+timeline_entry_builder::timeline_entry_builder(const timeline_settings& settings) : settings(settings) {}
 
 void timeline_entry_builder::build(const QList<timeline_event>& events)
 {
-    // Files in the order first met; std::map keeps file_facts (and its zone clock) in place.
+    // Files in the order first met; std::map keeps file_facts in place.
     std::map<QString, file_facts> files;
     std::optional<qint64> database_horizon;
-    QHash<QString, QSet<qint64>> replaced; // file and UID: the occurrences RECURRENCE-ID rows stand for
+    QHash<QString, QSet<qint64>> replaced;
+    std::vector<qsizetype> series_indices;
     for (qsizetype i = 0; i < events.size(); ++i)
     {
         const timeline_event& event = events.at(i);
@@ -147,14 +343,37 @@ void timeline_entry_builder::build(const QList<timeline_event>& events)
             if (original)
                 replaced[series_key(event)].insert(*original);
         }
+        if (is_series(event))
+        {
+            series_indices.push_back(i);
+            const timeline_series_row& series = event.series;
+            if (!series.zone_definition.isEmpty() && !file.defined_zones.contains(series.dtstart_tzid))
+            {
+                file.defined_zones.insert(series.dtstart_tzid);
+                file.zone_definitions.append({series.dtstart_tzid.toUtf8(), series.zone_definition.toUtf8()});
+            }
+        }
     }
 
-    timeline_series_expander expander(settings.occurrence_cap);
+    std::vector<series_block> blocks =
+        expand_all({events, files, replaced, database_horizon, settings}, series_indices);
+    size_t entries_expected = size_t(events.size()) * 9; // at most one of each kind a single row gives
+    for (const series_block& block : blocks)
+    {
+        entries_expected += block.entries.size();
+        add_counts(&counts, block.counts);
+    }
+    entries_vector.reserve(entries_expected);
+
+    size_t block_at = 0;
+    size_t outcome_at = 0;
+    size_t entry_at = 0;
+    QSet<QString> unknown_reported;
     QSet<QString> exported_files;
     for (qsizetype i = 0; i < events.size(); ++i)
     {
         const timeline_event& event = events.at(i);
-        file_facts& file = files.at(event.ics_file_path);
+        const file_facts& file = files.at(event.ics_file_path);
         if (file.stamp_is_export() && !exported_files.contains(event.ics_file_path))
         {
             exported_files.insert(event.ics_file_path);
@@ -163,83 +382,40 @@ void timeline_entry_builder::build(const QList<timeline_event>& events)
             entry.event = file.first_event;
             entry.kind = timeline_entry_kind::file_exported;
             entry.file_events = file.events;
-            push(entry);
+            push(settings, entry, &entries_vector, &counts);
         }
 
-        timeline_entry base;
-        base.event = i;
-        base.all_day = is_all_day(event);
-        if (base.all_day)
-            base.wall_date = QDate::fromString(event.series.dtstart_as_written, "yyyyMMdd");
+        const timeline_entry base = base_entry(event, i);
         const std::optional<qint64> start = stored_seconds(event.start);
         const std::optional<qint64> end = stored_seconds(event.end);
-        // Every occurrence lasts as long as DTSTART to DTEND (an exact duration, RFC 5545).
-        const bool has_duration = start.has_value() && end.has_value();
-        const qint64 duration = has_duration ? end.value_or(0) - start.value_or(0) : 0;
-
         bool start_and_end_done = false;
         if (is_series(event))
         {
-            const timeline_series_row& series = event.series;
-            if (!series.zone_definition.isEmpty() && !file.defined_zones.contains(series.dtstart_tzid))
+            series_block& block = blocks[block_at];
+            const series_outcome& outcome = block.outcomes[outcome_at];
+            // Each file and name once, as one thread would have said it.
+            for (const QString& line : outcome.unknown_zones)
             {
-                file.defined_zones.insert(series.dtstart_tzid);
-                file.zones.add_file_definition(series.dtstart_tzid.toUtf8(), series.zone_definition.toUtf8());
+                if (!unknown_reported.contains(line))
+                    unknown_zones_list << line;
+                unknown_reported.insert(line);
             }
-            // A date has no zone (RFC 5545 3.3.4): all-day series stand at the machine's midnight, as the
-            // reader stores all-day starts, whatever TZID the file gives them.
-            const QByteArray tzid = base.all_day ? QByteArray() : series.dtstart_tzid.toUtf8();
-            ics_zone_resolver& zones = file.zones;
-            // Without a TZID (all-day, floating) the machine's clock is meant, not an unknown zone.
-            const auto clock = [&zones, &tzid](QDate date, QTime time) {
-                return tzid.isEmpty() ? zones.machine_epoch_of(date, time) : zones.epoch_of(date, time, tzid);
-            };
-            const std::optional<qint64> horizon =
-                settings.until ? settings.until : (file.horizon ? file.horizon : database_horizon);
-            const bool expanded = expander.expand(series, clock, horizon, settings.until);
-            for (const QByteArray& unknown : zones.take_unknown_zones())
-                unknown_zones_list << event.ics_file_path + ": zone " + QString::fromUtf8(unknown) +
-                                          " unknown, its series expanded in the machine's zone";
-            for (const QString& problem : expander.problems())
-                problems_list << event.event_uid + ": " + problem;
-            if (expanded)
+            problems_list << outcome.problems;
+            if (outcome.expanded)
             {
                 start_and_end_done = true;
                 ++series_expanded_count;
-                if (expander.cut_at_cap())
+                if (outcome.cut)
                     series_cut_list << event.event_uid;
-                const QSet<qint64> stood_in = replaced.value(series_key(event));
-                for (const timeline_occurrence& occurrence : expander.occurrences())
-                {
-                    if (stood_in.contains(occurrence.seconds))
-                        continue;
-                    timeline_entry entry = base;
-                    entry.kind = timeline_entry_kind::occurrence;
-                    if (is_cancelled(event))
-                    {
-                        // The whole series is cancelled: each of its occurrences is.
-                        entry.kind = timeline_entry_kind::cancelled_occurrence;
-                        entry.has_original = true;
-                        entry.original_seconds = occurrence.seconds;
-                    }
-                    entry.seconds = occurrence.seconds;
-                    entry.wall_date = occurrence.wall_date;
-                    entry.wall_time = occurrence.wall_time;
-                    entry.has_end = has_duration;
-                    entry.end_seconds = occurrence.seconds + duration;
-                    push(entry);
-                }
-                for (const qint64 exdate : expander.exdates())
-                {
-                    timeline_entry entry = base;
-                    entry.kind = timeline_entry_kind::cancelled_occurrence;
-                    entry.from_exdate = true;
-                    entry.seconds = exdate;
-                    entry.has_original = true;
-                    entry.original_seconds = exdate;
-                    entry.wall_date = QDate();
-                    push(entry);
-                }
+            }
+            entries_vector.insert(entries_vector.end(), block.entries.begin() + qsizetype(entry_at),
+                                  block.entries.begin() + qsizetype(outcome.entries_end));
+            entry_at = outcome.entries_end;
+            if (++outcome_at == block.outcomes.size())
+            {
+                std::vector<timeline_entry>().swap(block.entries); // copied: its memory can go
+                ++block_at;
+                outcome_at = entry_at = 0;
             }
         }
         else if (is_override(event))
@@ -268,7 +444,7 @@ void timeline_entry_builder::build(const QList<timeline_event>& events)
                     entry.has_end = end.has_value();
                     entry.end_seconds = end.value_or(0);
                 }
-                push(entry);
+                push(settings, entry, &entries_vector, &counts);
             }
         }
 
@@ -296,13 +472,13 @@ void timeline_entry_builder::build(const QList<timeline_event>& events)
             const std::optional<qint64> seconds = stored_seconds(time.text);
             if (!seconds)
             {
-                ++times_missing_count;
+                ++counts.times_missing;
                 continue;
             }
             timeline_entry entry = base;
             entry.kind = time.kind;
             entry.seconds = *seconds;
-            push(entry);
+            push(settings, entry, &entries_vector, &counts);
         }
     }
     std::stable_sort(entries_vector.begin(), entries_vector.end(),
