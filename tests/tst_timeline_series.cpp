@@ -2,6 +2,7 @@
 // EXDATE, the horizon, the window and the occurrence cap; rules libical refuses.
 
 #include "extractors/ics/ics_zone_resolver.h"
+#include "timeline/timeline_rule_iterator.h"
 #include "timeline/timeline_series_expander.h"
 
 #include <QDateTime>
@@ -29,6 +30,32 @@ QString instant_list(const QStringList& isos)
     return seconds.join(',');
 }
 
+icaltimetype libical_start(QDate date, bool all_day)
+{
+    icaltimetype start = icaltime_null_time();
+    start.year = date.year();
+    start.month = date.month();
+    start.day = date.day();
+    start.is_date = all_day ? 1 : 0;
+    start.hour = all_day ? 0 : 9;
+    start.minute = all_day ? 0 : 15;
+    return start;
+}
+
+// The first `limit` occurrences straight from libical's iterator, as "yyyy-MM-dd HH:mm:ss".
+QStringList libical_occurrences(const icalrecurrencetype& rule, const icaltimetype& start, int limit)
+{
+    QStringList occurrences;
+    icalrecur_iterator* iterator = icalrecur_iterator_new(rule, start);
+    for (icaltimetype next = icalrecur_iterator_next(iterator);
+         !icaltime_is_null_time(next) && occurrences.size() < limit; next = icalrecur_iterator_next(iterator))
+        occurrences << QDateTime(QDate(next.year, next.month, next.day),
+                                 QTime(next.hour, next.minute, next.second), Qt::UTC)
+                           .toString("yyyy-MM-dd HH:mm:ss");
+    icalrecur_iterator_free(iterator);
+    return occurrences;
+}
+
 QStringList isos_of(const QList<qint64>& seconds)
 {
     QStringList isos;
@@ -49,6 +76,8 @@ class tst_timeline_series : public QObject
     void wall_clock_kept();
     void unreadable_start_data();
     void unreadable_start();
+    void repetition_is_libicals_data();
+    void repetition_is_libicals();
 };
 
 void tst_timeline_series::initTestCase()
@@ -261,6 +290,57 @@ void tst_timeline_series::unreadable_start()
         series, [](QDate, QTime) { return qint64(0); }, std::nullopt, std::nullopt));
     QVERIFY(expander.occurrences().isEmpty());
     QCOMPARE(expander.problems().size(), 1);
+}
+
+void tst_timeline_series::repetition_is_libicals_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<bool>("all_day");
+    QTest::addColumn<bool>("repeats"); // whether periods are repeated rather than asked of libical
+    QTest::newRow("weekly, three days") << "FREQ=WEEKLY;WKST=MO;BYDAY=MO,WE,FR" << false << true;
+    QTest::newRow("weekly, three days, all-day") << "FREQ=WEEKLY;BYDAY=MO,WE,FR" << true << true;
+    QTest::newRow("weekly on DTSTART's day") << "FREQ=WEEKLY" << false << true;
+    QTest::newRow("fortnightly, week from Sunday")
+        << "FREQ=WEEKLY;INTERVAL=2;WKST=SU;BYDAY=TU,SU" << false << true;
+    QTest::newRow("every third weekend") << "FREQ=WEEKLY;INTERVAL=3;BYDAY=SA,SU" << false << true;
+    QTest::newRow("daily") << "FREQ=DAILY" << false << true;
+    QTest::newRow("every third day") << "FREQ=DAILY;INTERVAL=3" << true << true;
+    QTest::newRow("working days") << "FREQ=DAILY;BYDAY=MO,TU,WE,TH,FR" << false << true;
+    QTest::newRow("count ends while repeating") << "FREQ=WEEKLY;COUNT=150;BYDAY=TH" << false << true;
+    QTest::newRow("monthly by weekday") << "FREQ=MONTHLY;BYDAY=2TU" << false << false;
+    QTest::newRow("weekly in two months") << "FREQ=WEEKLY;BYDAY=MO;BYMONTH=1,7" << false << false;
+    QTest::newRow("last weekday of the week") << "FREQ=WEEKLY;BYDAY=MO;BYSETPOS=-1" << false << false;
+}
+
+// Whatever the start (year ends, leap days, week 53, far ahead where libical takes over again), the
+// occurrences are libical's own, one for one.
+void tst_timeline_series::repetition_is_libicals()
+{
+    QFETCH(QString, rule);
+    QFETCH(bool, all_day);
+    QFETCH(bool, repeats);
+    const icalrecurrencetype parsed = icalrecurrencetype_from_string(rule.toUtf8().constData());
+    QList<QPair<QDate, int>> starts;
+    for (QDate date(1996, 12, 1); date.year() < 2031; date = date.addDays(47))
+        starts << qMakePair(date, 300);
+    for (const QDate date : {QDate(2024, 2, 29), QDate(1999, 12, 31), QDate(2015, 12, 28), QDate(1700, 3, 1)})
+        starts << qMakePair(date, 300);
+    starts << qMakePair(QDate(2195, 11, 30), 3000); // runs past 2199
+    qint64 repeated = 0;
+    for (const auto& [date, limit] : starts)
+    {
+        const icaltimetype start = libical_start(date, all_day);
+        timeline_rule_iterator iterator(parsed, start);
+        QVERIFY(iterator.is_valid());
+        QStringList ours;
+        QDate day;
+        QTime time;
+        while (ours.size() < limit && iterator.next(&day, &time))
+            ours << QDateTime(day, time, Qt::UTC).toString("yyyy-MM-dd HH:mm:ss");
+        QCOMPARE(ours, libical_occurrences(parsed, start, limit));
+        repeated += iterator.repeated();
+    }
+    QCOMPARE(repeated > 0, repeats);
 }
 
 QTEST_MAIN(tst_timeline_series)

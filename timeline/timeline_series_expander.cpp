@@ -1,5 +1,7 @@
 #include "timeline/timeline_series_expander.h"
 
+#include "timeline/timeline_rule_iterator.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QSet>
@@ -133,17 +135,16 @@ void timeline_series_expander::expand_rule(const QString& rule_text, const zone_
         first.minute = start_time.minute();
         first.second = start_time.second();
     }
-    icalrecur_iterator* iterator = icalrecur_iterator_new(rule, first);
-    if (!iterator)
+    timeline_rule_iterator iterator(rule, first);
+    if (!iterator.is_valid())
     {
         problems_list << "RRULE not understood: " + rule_text;
         return;
     }
-    for (icaltimetype next = icalrecur_iterator_next(iterator); !icaltime_is_null_time(next);
-         next = icalrecur_iterator_next(iterator))
+    QDate date;
+    QTime time;
+    while (iterator.next(&date, &time))
     {
-        const QDate date(next.year, next.month, next.day);
-        const QTime time = all_day_bool ? QTime(0, 0) : QTime(next.hour, next.minute, next.second);
         if (!date.isValid() || !time.isValid())
             break;
         const qint64 seconds = instant_of(date, time, clock);
@@ -157,7 +158,6 @@ void timeline_series_expander::expand_rule(const QString& rule_text, const zone_
         if (!add({seconds, date, time}))
             break;
     }
-    icalrecur_iterator_free(iterator);
 }
 
 qint64 timeline_series_expander::instant_of(QDate date, QTime time, const zone_clock& clock) const
