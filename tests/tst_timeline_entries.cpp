@@ -101,13 +101,23 @@ struct run_result
     QString err;
 };
 
-run_result run_timeline(const QStringList& arguments)
+// `file_size_limit`: the largest file the program may write, in 512-byte blocks; writing past it fails
+// (EFBIG) as on a full disk.
+run_result run_timeline(const QStringList& arguments, int file_size_limit = 0)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("TZ", "America/New_York");
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(GCAL_BINARY_DIR "/gcal-timeline"), arguments);
+    const QString program = QStringLiteral(GCAL_BINARY_DIR "/gcal-timeline");
+    if (file_size_limit > 0)
+        process.start(
+            "/bin/sh",
+            QStringList{"-c", QString("ulimit -f %1; trap '' XFSZ; exec \"$0\" \"$@\"").arg(file_size_limit),
+                        program} +
+                arguments);
+    else
+        process.start(program, arguments);
     run_result result;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
         return result;
@@ -204,6 +214,8 @@ class tst_timeline_entries : public QObject
     void horizon_and_window_data();
     void horizon_and_window();
     void cap();
+    void many_series();
+    void failed_write_keeps_earlier_output();
     void all_day();
     void unreadable_series_kept_as_event();
     void zones_defined_by_each_file();
@@ -406,6 +418,87 @@ void tst_timeline_entries::cap()
     }
     QCOMPARE(hostile, 10000);
     QCOMPARE(calm, 2);
+}
+
+// Two hundred series expanded in blocks on several threads, some in a zone their file defines, two in a
+// zone nobody knows: every occurrence once, sorted by time, ties in the order of the events, the unknown
+// zone reported once for its file.
+QList<fixture_row> many_series_rows()
+{
+    const QString office_time =
+        QStringList{"BEGIN:VTIMEZONE",    "TZID:Office Time", "BEGIN:STANDARD", "DTSTART:19700101T000000",
+                    "TZOFFSETFROM:+0200", "TZOFFSETTO:+0200", "END:STANDARD",   "END:VTIMEZONE"}
+            .join("\r\n");
+    QList<fixture_row> rows;
+    for (int id = 1; id <= 200; ++id)
+    {
+        const QString file = id % 2 ? "/Calendar/Odd.ics" : "/Calendar/Even.ics";
+        const QString uid = QString("uid-%1").arg(id, 3, 10, QChar('0'));
+        rows << event_row(id, uid, "Daily " + uid, file, "2024-06-01T09:00:00Z", "2024-06-01T09:30:00Z",
+                          "2024-07-01T00:00:00Z");
+        QVariantMap series{{"rrule", "FREQ=DAILY;COUNT=150"}, {"dtstart_as_written", "20240601T090000Z"}};
+        if (id % 4 == 1)
+            series = {{"rrule", "FREQ=DAILY;COUNT=150"},
+                      {"dtstart_as_written", "20240601T110000"},
+                      {"dtstart_tzid", "Office Time"},
+                      {"zone_definition", office_time}};
+        else if (id == 150 || id == 190)
+            series = {{"rrule", "FREQ=DAILY;COUNT=150"},
+                      {"dtstart_as_written", "20240601T050000"},
+                      {"dtstart_tzid", "Nowhere/Atlantis"}};
+        rows << series_row(id, series);
+    }
+    return rows;
+}
+
+void tst_timeline_entries::many_series()
+{
+    QVERIFY(create_database(db_path, many_series_rows()));
+    const QString out = dir.filePath("many.jsonl");
+    const run_result result = run_timeline({db_path, out});
+    QCOMPARE(result.exit_code, 0);
+    QVERIFY2(result.out.contains("; 200 series expanded into 30000 occurrences, 0 cancelled occurrences"),
+             qPrintable(result.out));
+    QCOMPARE(result.err.count("Nowhere/Atlantis"), 1);
+    QVERIFY(result.err.contains("/Calendar/Even.ics: zone Nowhere/Atlantis unknown"));
+
+    QMap<QString, int> occurrences;
+    qint64 last_timestamp = std::numeric_limits<qint64>::min();
+    QString last_uid;
+    for (const QJsonObject& entry : read_jsonl(out))
+    {
+        const qint64 timestamp = qint64(entry.value("timestamp").toDouble());
+        const QString uid = entry.value("event_uid").toString();
+        QVERIFY(timestamp >= last_timestamp);
+        if (timestamp == last_timestamp)
+            QVERIFY2(uid >= last_uid, qPrintable(last_uid + " before " + uid)); // the events' order
+        last_timestamp = timestamp;
+        last_uid = uid;
+        if (entry.value("timestamp_desc").toString() != "Occurrence Start")
+            continue;
+        ++occurrences[uid];
+        // 05:00 in the machine's New York is 09:00 UTC, as 11:00 Office Time and 09:00Z are.
+        QCOMPARE(QDateTime::fromMSecsSinceEpoch(timestamp / 1000, Qt::UTC).time(), QTime(9, 0));
+    }
+    QCOMPARE(occurrences.size(), 200);
+    for (const int count : occurrences)
+        QCOMPARE(count, 150);
+}
+
+// A write that fails part-way (the disk full, here a file size limit) is an error, and the earlier
+// output stays as it was, with nothing left beside it.
+void tst_timeline_entries::failed_write_keeps_earlier_output()
+{
+    QVERIFY(create_database(db_path, many_series_rows()));
+    const QString out = dir.filePath("many.jsonl");
+    const QByteArray earlier = "earlier timeline\n";
+    QVERIFY(test_support::write_file(out, earlier));
+    const QStringList before = QDir(dir.path()).entryList(QDir::Files);
+    const run_result result = run_timeline({"--force", db_path, out}, 12000);
+    QCOMPARE(result.exit_code, 1);
+    QVERIFY2(result.err.startsWith("gcal-timeline: cannot write " + out), qPrintable(result.err));
+    QCOMPARE(test_support::read_file(out), earlier);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), before);
 }
 
 // All-day entries say so and give the date; the occurrences stand at the machine's midnight.

@@ -250,23 +250,32 @@ QString timeline_writer::write(const QString& out_path, const QList<timeline_eve
     const auto write_out = [&file](const std::string& bytes)
     { return file.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size()); };
     // Blocks of lines are laid out on other threads while this one writes the blocks before them, in
-    // order; where no thread can be started, the block is laid out here.
-    const auto lay_out = [&layout, &entries](size_t first)
+    // order; where no thread can be started, the block is laid out here. Buffers go round: a fresh
+    // one for each block would be pages the system zeroes for every block.
+    const auto lay_out = [&layout, &entries](size_t first, std::string block)
     {
-        std::string block;
         std::string message;
+        block.clear();
         block.reserve(block_entries * 640);
         const size_t last = std::min(entries.size(), first + block_entries);
         for (size_t i = first; i < last; ++i)
             layout.append(entries[i], &block, &message);
         return block;
     };
-    const size_t ahead = size_t(std::max(2, QThread::idealThreadCount()));
+    const size_t ahead = size_t(std::max(1, QThread::idealThreadCount())) + 1;
     std::deque<std::future<std::string>> blocks;
+    std::vector<std::string> spare;
     size_t next = 0;
     const auto start_next = [&]
     {
-        blocks.push_back(std::async(std::launch::async | std::launch::deferred, lay_out, next));
+        std::string buffer;
+        if (!spare.empty())
+        {
+            buffer = std::move(spare.back());
+            spare.pop_back();
+        }
+        blocks.push_back(
+            std::async(std::launch::async | std::launch::deferred, lay_out, next, std::move(buffer)));
         next += block_entries;
     };
     bool written = write_out(layout.header());
@@ -274,11 +283,12 @@ QString timeline_writer::write(const QString& out_path, const QList<timeline_eve
         start_next();
     while (written && !blocks.empty())
     {
-        const std::string block = blocks.front().get();
+        std::string block = blocks.front().get();
         blocks.pop_front();
-        if (next < entries.size())
-            start_next();
         written = write_out(block);
+        spare.push_back(std::move(block));
+        if (written && next < entries.size())
+            start_next();
     }
     blocks.clear(); // waits for blocks still being laid out after a failed write
     if (!written || !file.commit())
