@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Speed and memory of a whole gcal-extract run against the plain sqlite3 floor, on generated
-# Google-shaped Takeout folders. Usage: bench/run.sh BUILD_DIR [RUNS]
+# Google-shaped Takeout folders, and of the timeline of the extracted events. Usage: bench/run.sh BUILD_DIR [RUNS]
 set -euo pipefail
 build=$(cd "${1:?usage: bench/run.sh BUILD_DIR [RUNS]}" && pwd)
 runs=${2:-3}
@@ -45,6 +45,14 @@ done
 summary "floor (100k events, 20 files)" 100000 "$many_mb" "$work/floor.txt"
 summary "gcal-extract (same files)" 100000 "$many_mb" "$work/extract.txt" "$(cat "$work/floor.txt.median")"
 summary "libical parse (same files)" 100000 "$many_mb" "$work/libical.txt"
+
+# The timeline of the last extraction: every series expanded, one JSON line per entry.
+rm -f "$work/timeline.jsonl"
+read -r seconds kib < <(measure "$build/gcal-timeline" "$work/out/Artifacts_Result/Google_Calendar/Google_Calendar.sqlite" \
+    "$work/timeline.jsonl")
+printf '%-28s %s entries  %s MB JSONL  %s s  peak %s MiB\n' "gcal-timeline (same events)" \
+    "$(wc -l <"$work/timeline.jsonl")" "$(du -m "$work/timeline.jsonl" | cut -f1)" "$seconds" "$((kib / 1024))"
+rm -f "$work/timeline.jsonl"
 
 : >"$work/single.txt"
 for i in $(seq "$runs"); do
