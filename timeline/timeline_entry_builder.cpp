@@ -90,37 +90,43 @@ bool is_cancelled(const timeline_event& event)
 
 using entry_counts = timeline_entry_builder::entry_counts;
 
-// Keeps an entry that has an ISO 8601 form and lies in the window, counting what is kept and left out.
-void push(const timeline_settings& settings, const timeline_entry& entry, std::vector<timeline_entry>* to,
-          entry_counts* counts)
+// Where entries go: kept if they have an ISO 8601 form and lie in the window, counted either way.
+struct entry_sink
 {
-    // An RDATE or EXDATE, or an occurrence, outside the years 1 to 9999 has no ISO 8601 form.
-    if (entry.seconds < earliest_seconds || entry.seconds > latest_seconds)
+    const timeline_settings& settings;
+    std::vector<timeline_entry>* entries;
+    entry_counts* counts;
+
+    void push(const timeline_entry& entry) const
     {
-        ++counts->times_missing;
-        return;
+        // An RDATE or EXDATE, or an occurrence, outside the years 1 to 9999 has no ISO 8601 form.
+        if (entry.seconds < earliest_seconds || entry.seconds > latest_seconds)
+        {
+            ++counts->times_missing;
+            return;
+        }
+        if ((settings.from && entry.seconds < *settings.from) ||
+            (settings.until && entry.seconds >= *settings.until))
+        {
+            ++counts->outside_window;
+            return;
+        }
+        switch (entry.kind)
+        {
+        case timeline_entry_kind::occurrence:
+        case timeline_entry_kind::moved_occurrence:
+        case timeline_entry_kind::changed_occurrence:
+            ++counts->occurrences;
+            break;
+        case timeline_entry_kind::cancelled_occurrence:
+            ++counts->cancelled;
+            break;
+        default:
+            break;
+        }
+        entries->push_back(entry);
     }
-    if ((settings.from && entry.seconds < *settings.from) ||
-        (settings.until && entry.seconds >= *settings.until))
-    {
-        ++counts->outside_window;
-        return;
-    }
-    switch (entry.kind)
-    {
-    case timeline_entry_kind::occurrence:
-    case timeline_entry_kind::moved_occurrence:
-    case timeline_entry_kind::changed_occurrence:
-        ++counts->occurrences;
-        break;
-    case timeline_entry_kind::cancelled_occurrence:
-        ++counts->cancelled;
-        break;
-    default:
-        break;
-    }
-    to->push_back(entry);
-}
+};
 
 void add_counts(entry_counts* sum, const entry_counts& part)
 {
@@ -228,6 +234,7 @@ class series_worker
     {
         const auto stood_in = input.replaced.constFind(series_key(event));
         const bool any_stood_in = stood_in != input.replaced.constEnd();
+        const entry_sink sink{input.settings, &block->entries, &block->counts};
         const std::optional<qint64> duration = duration_of(event);
         const bool cancelled = is_cancelled(event);
         for (const timeline_occurrence& occurrence : expander.occurrences())
@@ -248,7 +255,7 @@ class series_worker
             entry.wall_time = occurrence.wall_time;
             entry.has_end = duration.has_value();
             entry.end_seconds = occurrence.seconds + duration.value_or(0);
-            push(input.settings, entry, &block->entries, &block->counts);
+            sink.push(entry);
         }
         for (const qint64 exdate : expander.exdates())
         {
@@ -259,7 +266,7 @@ class series_worker
             entry.has_original = true;
             entry.original_seconds = exdate;
             entry.wall_date = QDate();
-            push(input.settings, entry, &block->entries, &block->counts);
+            sink.push(entry);
         }
     }
 
@@ -306,57 +313,186 @@ std::vector<series_block> expand_all(const expansion_input& input, const std::ve
         helper.get();
     return blocks;
 }
+
+// What one pass over the events learns before anything is expanded.
+struct event_survey
+{
+    std::map<QString, file_facts> files; // std::map keeps each file_facts in place
+    std::optional<qint64> database_horizon;
+    QHash<QString, QSet<qint64>> replaced; // file and UID: the occurrences RECURRENCE-ID rows stand for
+    std::vector<qsizetype> series_indices;
+};
+
+void note_file_facts(const timeline_event& event, qsizetype index, event_survey* survey)
+{
+    auto [found, inserted] = survey->files.try_emplace(event.ics_file_path);
+    file_facts& file = found->second;
+    if (inserted)
+        file.first_event = index;
+    ++file.events;
+    const std::optional<qint64> stamp = stored_seconds(event.stamped);
+    if (!stamp || (file.shared_stamp && *file.shared_stamp != *stamp))
+        file.stamps_differ = true;
+    else
+        file.shared_stamp = stamp;
+    for (const std::optional<qint64>& time : {stamp, stored_seconds(event.last_modified)})
+    {
+        if (time && (!file.horizon || *time > *file.horizon))
+            file.horizon = time;
+        if (time && (!survey->database_horizon || *time > *survey->database_horizon))
+            survey->database_horizon = time;
+    }
+    const timeline_series_row& series = event.series;
+    if (is_series(event) && !series.zone_definition.isEmpty() &&
+        !file.defined_zones.contains(series.dtstart_tzid))
+    {
+        file.defined_zones.insert(series.dtstart_tzid);
+        file.zone_definitions.append({series.dtstart_tzid.toUtf8(), series.zone_definition.toUtf8()});
+    }
+}
+
+event_survey survey_of(const QList<timeline_event>& events)
+{
+    event_survey survey;
+    for (qsizetype i = 0; i < events.size(); ++i)
+    {
+        const timeline_event& event = events.at(i);
+        note_file_facts(event, i, &survey);
+        if (is_override(event))
+        {
+            const std::optional<qint64> original = stored_seconds(event.series.recurrence_id);
+            if (original)
+                survey.replaced[series_key(event)].insert(*original);
+        }
+        if (is_series(event))
+            survey.series_indices.push_back(i);
+    }
+    return survey;
+}
+
+// Hands out the expanded series in the order of their rows; a block's entries go once all are taken.
+class series_gatherer
+{
+  public:
+    explicit series_gatherer(std::vector<series_block>& blocks) : blocks(blocks) {}
+
+    // The next series' outcome, its entries appended to `to`.
+    const series_outcome& take(std::vector<timeline_entry>* to)
+    {
+        series_block& block = blocks[block_at];
+        const series_outcome& outcome = block.outcomes[outcome_at];
+        to->insert(to->end(), block.entries.begin() + qsizetype(entry_at),
+                   block.entries.begin() + qsizetype(outcome.entries_end));
+        entry_at = outcome.entries_end;
+        if (++outcome_at == block.outcomes.size())
+        {
+            std::vector<timeline_entry>().swap(block.entries);
+            ++block_at;
+            outcome_at = entry_at = 0;
+        }
+        return outcome;
+    }
+
+  private:
+    std::vector<series_block>& blocks;
+    size_t block_at = 0;
+    size_t outcome_at = 0;
+    size_t entry_at = 0;
+};
+
+timeline_entry export_entry(const file_facts& file)
+{
+    timeline_entry entry;
+    entry.seconds = *file.shared_stamp;
+    entry.event = file.first_event;
+    entry.kind = timeline_entry_kind::file_exported;
+    entry.file_events = file.events;
+    return entry;
+}
+
+// A RECURRENCE-ID row: the occurrence it moves, changes in place or cancels. True when that entry
+// stands for the row's own start and end.
+bool add_override_entry(const timeline_event& event, const timeline_entry& base, const entry_sink& sink,
+                        QStringList* problems)
+{
+    const std::optional<qint64> original = stored_seconds(event.series.recurrence_id);
+    const std::optional<qint64> start = stored_seconds(event.start);
+    const std::optional<qint64> end = stored_seconds(event.end);
+    if (!original)
+    {
+        *problems << event.event_uid +
+                         ": RECURRENCE-ID instant is not a number: " + event.series.recurrence_id;
+        return false;
+    }
+    if (!is_cancelled(event) && !start)
+        return false;
+    timeline_entry entry = base;
+    entry.has_original = true;
+    entry.original_seconds = *original;
+    if (is_cancelled(event))
+    {
+        entry.kind = timeline_entry_kind::cancelled_occurrence;
+        entry.seconds = *original;
+        entry.wall_date = QDate();
+    }
+    else
+    {
+        entry.kind = *start == *original ? timeline_entry_kind::changed_occurrence
+                                         : timeline_entry_kind::moved_occurrence;
+        entry.seconds = *start;
+        entry.has_end = end.has_value();
+        entry.end_seconds = end.value_or(0);
+    }
+    sink.push(entry);
+    return true;
+}
+
+// One entry per time stamp of the row: start and end unless occurrences stand for them, DTSTAMP unless
+// it is the file's moment of export.
+void add_time_entries(const timeline_event& event, const timeline_entry& base, bool start_and_end_done,
+                      bool stamp_is_export, const entry_sink& sink)
+{
+    const struct
+    {
+        const QString& text;
+        timeline_entry_kind kind;
+    } times[] = {
+        {event.start, timeline_entry_kind::event_start},
+        {event.end, timeline_entry_kind::event_end},
+        {event.created, timeline_entry_kind::event_created},
+        {event.stamped, timeline_entry_kind::event_stamped},
+        {event.last_modified, timeline_entry_kind::event_last_modified},
+        {event.alarm, timeline_entry_kind::alarm},
+        {event.repeat_end, timeline_entry_kind::repeat_end},
+    };
+    for (const auto& time : times)
+    {
+        const bool start_or_end =
+            time.kind == timeline_entry_kind::event_start || time.kind == timeline_entry_kind::event_end;
+        if ((start_or_end && start_and_end_done) ||
+            (time.kind == timeline_entry_kind::event_stamped && stamp_is_export))
+            continue;
+        const std::optional<qint64> seconds = stored_seconds(time.text);
+        if (!seconds)
+        {
+            ++sink.counts->times_missing;
+            continue;
+        }
+        timeline_entry entry = base;
+        entry.kind = time.kind;
+        entry.seconds = *seconds;
+        sink.push(entry);
+    }
+}
 } // namespace
 
 timeline_entry_builder::timeline_entry_builder(const timeline_settings& settings) : settings(settings) {}
 
 void timeline_entry_builder::build(const QList<timeline_event>& events)
 {
-    // Files in the order first met; std::map keeps file_facts in place.
-    std::map<QString, file_facts> files;
-    std::optional<qint64> database_horizon;
-    QHash<QString, QSet<qint64>> replaced;
-    std::vector<qsizetype> series_indices;
-    for (qsizetype i = 0; i < events.size(); ++i)
-    {
-        const timeline_event& event = events.at(i);
-        auto [found, inserted] = files.try_emplace(event.ics_file_path);
-        file_facts& file = found->second;
-        if (inserted)
-            file.first_event = i;
-        ++file.events;
-        const std::optional<qint64> stamp = stored_seconds(event.stamped);
-        if (!stamp || (file.shared_stamp && *file.shared_stamp != *stamp))
-            file.stamps_differ = true;
-        else
-            file.shared_stamp = stamp;
-        for (const std::optional<qint64>& time : {stamp, stored_seconds(event.last_modified)})
-        {
-            if (time && (!file.horizon || *time > *file.horizon))
-                file.horizon = time;
-            if (time && (!database_horizon || *time > *database_horizon))
-                database_horizon = time;
-        }
-        if (is_override(event))
-        {
-            const std::optional<qint64> original = stored_seconds(event.series.recurrence_id);
-            if (original)
-                replaced[series_key(event)].insert(*original);
-        }
-        if (is_series(event))
-        {
-            series_indices.push_back(i);
-            const timeline_series_row& series = event.series;
-            if (!series.zone_definition.isEmpty() && !file.defined_zones.contains(series.dtstart_tzid))
-            {
-                file.defined_zones.insert(series.dtstart_tzid);
-                file.zone_definitions.append({series.dtstart_tzid.toUtf8(), series.zone_definition.toUtf8()});
-            }
-        }
-    }
-
-    std::vector<series_block> blocks =
-        expand_all({events, files, replaced, database_horizon, settings}, series_indices);
+    const event_survey survey = survey_of(events);
+    std::vector<series_block> blocks = expand_all(
+        {events, survey.files, survey.replaced, survey.database_horizon, settings}, survey.series_indices);
     size_t entries_expected = size_t(events.size()) * 9; // at most one of each kind a single row gives
     for (const series_block& block : blocks)
     {
@@ -365,34 +501,24 @@ void timeline_entry_builder::build(const QList<timeline_event>& events)
     }
     entries_vector.reserve(entries_expected);
 
-    size_t block_at = 0;
-    size_t outcome_at = 0;
-    size_t entry_at = 0;
+    const entry_sink sink{settings, &entries_vector, &counts};
+    series_gatherer gathered(blocks);
     QSet<QString> unknown_reported;
     QSet<QString> exported_files;
     for (qsizetype i = 0; i < events.size(); ++i)
     {
         const timeline_event& event = events.at(i);
-        const file_facts& file = files.at(event.ics_file_path);
+        const file_facts& file = survey.files.at(event.ics_file_path);
         if (file.stamp_is_export() && !exported_files.contains(event.ics_file_path))
         {
             exported_files.insert(event.ics_file_path);
-            timeline_entry entry;
-            entry.seconds = *file.shared_stamp;
-            entry.event = file.first_event;
-            entry.kind = timeline_entry_kind::file_exported;
-            entry.file_events = file.events;
-            push(settings, entry, &entries_vector, &counts);
+            sink.push(export_entry(file));
         }
-
         const timeline_entry base = base_entry(event, i);
-        const std::optional<qint64> start = stored_seconds(event.start);
-        const std::optional<qint64> end = stored_seconds(event.end);
         bool start_and_end_done = false;
         if (is_series(event))
         {
-            series_block& block = blocks[block_at];
-            const series_outcome& outcome = block.outcomes[outcome_at];
+            const series_outcome& outcome = gathered.take(&entries_vector);
             // Each file and name once, as one thread would have said it.
             for (const QString& line : outcome.unknown_zones)
             {
@@ -401,85 +527,14 @@ void timeline_entry_builder::build(const QList<timeline_event>& events)
                 unknown_reported.insert(line);
             }
             problems_list << outcome.problems;
-            if (outcome.expanded)
-            {
-                start_and_end_done = true;
-                ++series_expanded_count;
-                if (outcome.cut)
-                    series_cut_list << event.event_uid;
-            }
-            entries_vector.insert(entries_vector.end(), block.entries.begin() + qsizetype(entry_at),
-                                  block.entries.begin() + qsizetype(outcome.entries_end));
-            entry_at = outcome.entries_end;
-            if (++outcome_at == block.outcomes.size())
-            {
-                std::vector<timeline_entry>().swap(block.entries); // copied: its memory can go
-                ++block_at;
-                outcome_at = entry_at = 0;
-            }
+            start_and_end_done = outcome.expanded;
+            series_expanded_count += outcome.expanded ? 1 : 0;
+            if (outcome.expanded && outcome.cut)
+                series_cut_list << event.event_uid;
         }
         else if (is_override(event))
-        {
-            const std::optional<qint64> original = stored_seconds(event.series.recurrence_id);
-            if (!original)
-                problems_list << event.event_uid +
-                                     ": RECURRENCE-ID instant is not a number: " + event.series.recurrence_id;
-            else if (is_cancelled(event) || start)
-            {
-                start_and_end_done = true;
-                timeline_entry entry = base;
-                entry.has_original = true;
-                entry.original_seconds = *original;
-                if (is_cancelled(event))
-                {
-                    entry.kind = timeline_entry_kind::cancelled_occurrence;
-                    entry.seconds = *original;
-                    entry.wall_date = QDate();
-                }
-                else
-                {
-                    entry.kind = *start == *original ? timeline_entry_kind::changed_occurrence
-                                                     : timeline_entry_kind::moved_occurrence;
-                    entry.seconds = *start;
-                    entry.has_end = end.has_value();
-                    entry.end_seconds = end.value_or(0);
-                }
-                push(settings, entry, &entries_vector, &counts);
-            }
-        }
-
-        const struct
-        {
-            const QString& text;
-            timeline_entry_kind kind;
-        } times[] = {
-            {event.start, timeline_entry_kind::event_start},
-            {event.end, timeline_entry_kind::event_end},
-            {event.created, timeline_entry_kind::event_created},
-            {event.stamped, timeline_entry_kind::event_stamped},
-            {event.last_modified, timeline_entry_kind::event_last_modified},
-            {event.alarm, timeline_entry_kind::alarm},
-            {event.repeat_end, timeline_entry_kind::repeat_end},
-        };
-        for (const auto& time : times)
-        {
-            const bool start_or_end =
-                time.kind == timeline_entry_kind::event_start || time.kind == timeline_entry_kind::event_end;
-            if (start_or_end && start_and_end_done)
-                continue;
-            if (time.kind == timeline_entry_kind::event_stamped && file.stamp_is_export())
-                continue;
-            const std::optional<qint64> seconds = stored_seconds(time.text);
-            if (!seconds)
-            {
-                ++counts.times_missing;
-                continue;
-            }
-            timeline_entry entry = base;
-            entry.kind = time.kind;
-            entry.seconds = *seconds;
-            push(settings, entry, &entries_vector, &counts);
-        }
+            start_and_end_done = add_override_entry(event, base, sink, &problems_list);
+        add_time_entries(event, base, start_and_end_done, file.stamp_is_export(), sink);
     }
     std::stable_sort(entries_vector.begin(), entries_vector.end(),
                      [](const timeline_entry& a, const timeline_entry& b) { return a.seconds < b.seconds; });

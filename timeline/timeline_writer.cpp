@@ -262,7 +262,8 @@ QString timeline_writer::write(const QString& out_path, const QList<timeline_eve
             layout.append(entries[i], &block, &message);
         return block;
     };
-    const size_t ahead = size_t(std::max(1, QThread::idealThreadCount())) + 1;
+    // Each block in flight holds a few MiB: as many as there are cores to lay them out, at most eight.
+    const size_t ahead = size_t(std::clamp(QThread::idealThreadCount(), 1, 8)) + 1;
     std::deque<std::future<std::string>> blocks;
     std::vector<std::string> spare;
     size_t next = 0;
