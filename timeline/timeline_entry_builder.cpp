@@ -140,10 +140,10 @@ void add_counts(entry_counts* sum, const entry_counts& part)
 timeline_entry base_entry(const timeline_event& event, qsizetype index)
 {
     timeline_entry base;
-    base.event = index;
+    base.event = qint32(index);
     base.all_day = is_all_day(event);
     if (base.all_day)
-        base.wall_date = QDate::fromString(event.series.dtstart_as_written, "yyyyMMdd");
+        base.set_wall_clock(QDate::fromString(event.series.dtstart_as_written, "yyyyMMdd"));
     return base;
 }
 
@@ -251,8 +251,7 @@ class series_worker
                 entry.original_seconds = occurrence.seconds;
             }
             entry.seconds = occurrence.seconds;
-            entry.wall_date = occurrence.wall_date;
-            entry.wall_time = occurrence.wall_time;
+            entry.set_wall_clock(occurrence.wall_date, occurrence.wall_time);
             entry.has_end = duration.has_value();
             entry.end_seconds = occurrence.seconds + duration.value_or(0);
             sink.push(entry);
@@ -265,7 +264,7 @@ class series_worker
             entry.seconds = exdate;
             entry.has_original = true;
             entry.original_seconds = exdate;
-            entry.wall_date = QDate();
+            entry.set_wall_clock(QDate());
             sink.push(entry);
         }
     }
@@ -404,9 +403,9 @@ timeline_entry export_entry(const file_facts& file)
 {
     timeline_entry entry;
     entry.seconds = *file.shared_stamp;
-    entry.event = file.first_event;
+    entry.event = qint32(file.first_event);
     entry.kind = timeline_entry_kind::file_exported;
-    entry.file_events = file.events;
+    entry.file_events = qint32(std::min<qint64>(file.events, std::numeric_limits<qint32>::max()));
     return entry;
 }
 
@@ -433,7 +432,7 @@ bool add_override_entry(const timeline_event& event, const timeline_entry& base,
     {
         entry.kind = timeline_entry_kind::cancelled_occurrence;
         entry.seconds = *original;
-        entry.wall_date = QDate();
+        entry.set_wall_clock(QDate());
     }
     else
     {

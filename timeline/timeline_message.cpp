@@ -130,8 +130,8 @@ void append_time(std::string* out, QTime time)
 void append_all_day_date(std::string* out, const timeline_entry& entry)
 {
     // All-day dates stand at the machine's midnight, as the reader stored them.
-    append_iso_date(out, entry.wall_date.isValid()
-                             ? entry.wall_date
+    append_iso_date(out, entry.wall_date().isValid()
+                             ? entry.wall_date()
                              : QDateTime::fromSecsSinceEpoch(entry.seconds, Qt::LocalTime).date());
 }
 
@@ -231,12 +231,14 @@ void timeline_message::compose(const timeline_entry& entry, std::string* out) co
     if (occurrence || cancelled)
     {
         out->append("; ").append(these.series);
-        if (entry.wall_date.isValid() && entry.wall_time.isValid() && !entry.all_day)
+        const QDate wall_date = entry.wall_date();
+        const QTime wall_time = entry.wall_time();
+        if (wall_date.isValid() && wall_time.isValid() && !entry.all_day)
         {
             out->append(" at ");
-            append_iso_date(out, entry.wall_date);
+            append_iso_date(out, wall_date);
             out->push_back(' ');
-            append_time(out, entry.wall_time);
+            append_time(out, wall_time);
             out->append(these.zone);
         }
     }
