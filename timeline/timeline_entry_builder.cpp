@@ -180,8 +180,8 @@ struct expansion_input
 {
     const QList<timeline_event>& events;
     const std::map<QString, file_facts>& files;
-    const QHash<QString, QSet<qint64>>&
-        replaced; // file and UID: the occurrences RECURRENCE-ID rows stand for
+    // File and UID: the occurrences RECURRENCE-ID rows stand for.
+    const QHash<QString, QSet<qint64>>& replaced;
     std::optional<qint64> database_horizon;
     const timeline_settings& settings;
 };
