@@ -15,6 +15,10 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace test_support
 {
 inline bool write_file(const QString& path, const QByteArray& bytes)
@@ -24,6 +28,34 @@ inline bool write_file(const QString& path, const QByteArray& bytes)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     return file.write(bytes) == bytes.size();
+}
+
+// A file under a name given as raw bytes (not necessarily UTF-8); `modified` (epoch seconds) sets its
+// access and modification times where it is not negative.
+inline bool write_raw(const QByteArray& path, const QByteArray& bytes, qint64 modified = -1)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return false;
+    bool ok = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    if (modified >= 0)
+    {
+        const struct timespec times[2] = {{modified, 0}, {modified, 0}};
+        ok = ::futimens(fd, times) == 0 && ok;
+    }
+    return ::close(fd) == 0 && ok;
+}
+
+// A calendar file as Google exports it, with `events` events whose UIDs begin with `uid_prefix`.
+inline QByteArray google_export(const QByteArray& uid_prefix, int events)
+{
+    QByteArray bytes = "BEGIN:VCALENDAR\r\nPRODID:-//Google Inc//Google Calendar 70.9054//EN\r\n"
+                       "VERSION:2.0\r\nX-WR-CALNAME:Work\r\n";
+    for (int i = 0; i < events; ++i)
+        bytes += "BEGIN:VEVENT\r\nUID:" + uid_prefix + QByteArray::number(i) +
+                 "@google.com\r\nSUMMARY:Event " + QByteArray::number(i) + "\r\nDTSTART:20240301T0900" +
+                 QByteArray::number(10 + i) + "Z\r\nEND:VEVENT\r\n";
+    return bytes + "END:VCALENDAR\r\n";
 }
 
 inline QByteArray read_file(const QString& path)

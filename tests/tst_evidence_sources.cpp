@@ -15,34 +15,10 @@
 #include <QtTest>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
 {
-const QByteArray google_header = "BEGIN:VCALENDAR\r\nPRODID:-//Google Inc//Google Calendar 70.9054//EN\r\n"
-                                 "VERSION:2.0\r\nX-WR-CALNAME:Work\r\n";
-
-QByteArray google_export(const QByteArray& uid_prefix, int events)
-{
-    QByteArray bytes = google_header;
-    for (int i = 0; i < events; ++i)
-        bytes += "BEGIN:VEVENT\r\nUID:" + uid_prefix + QByteArray::number(i) +
-                 "@google.com\r\nSUMMARY:Event " + QByteArray::number(i) +
-                 "\r\nDTSTART:20240301T0900" + QByteArray::number(10 + i) + "Z\r\nEND:VEVENT\r\n";
-    return bytes + "END:VCALENDAR\r\n";
-}
-
-// Writes a file under a name given as raw bytes (not necessarily UTF-8).
-bool write_raw(const QByteArray& path, const QByteArray& bytes)
-{
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0)
-        return false;
-    const bool ok = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
-    return ::close(fd) == 0 && ok;
-}
-
 QList<QVariantMap> event_rows(const QString& db)
 {
     QList<QVariantMap> rows = test_support::table_rows(db, "calendar_events");
@@ -136,18 +112,22 @@ void tst_evidence_sources::header_decides_data()
 {
     QTest::addColumn<QByteArray>("start");
     QTest::addColumn<bool>("google");
-    QTest::newRow("Google Calendar") << google_export("a", 1) << true;
+    QTest::newRow("Google Calendar") << test_support::google_export("a", 1) << true;
     QTest::newRow("byte order mark, LF only")
-        << QByteArray("\xEF\xBB\xBF" "BEGIN:VCALENDAR\nPRODID:-//Google Inc//Google Calendar 70.9054//EN\n") << true;
-    QTest::newRow("folded PRODID") << QByteArray("BEGIN:VCALENDAR\r\nPRODID:-//Google Inc//Google Cal\r\n endar 1//EN\r\n"
-                                                 "BEGIN:VEVENT\r\n")
-                                   << true;
-    QTest::newRow("lower-case names") << QByteArray("begin:vcalendar\r\nprodid:-//google inc//google calendar//en\r\n")
-                                      << true;
+        << QByteArray("\xEF\xBB\xBF"
+                      "BEGIN:VCALENDAR\nPRODID:-//Google Inc//Google Calendar 70.9054//EN\n")
+        << true;
+    QTest::newRow("folded PRODID")
+        << QByteArray("BEGIN:VCALENDAR\r\nPRODID:-//Google Inc//Google Cal\r\n endar 1//EN\r\n"
+                      "BEGIN:VEVENT\r\n")
+        << true;
+    QTest::newRow("lower-case names")
+        << QByteArray("begin:vcalendar\r\nprodid:-//google inc//google calendar//en\r\n") << true;
     QTest::newRow("another producer")
         << QByteArray("BEGIN:VCALENDAR\r\nPRODID:-//Apple Inc.//macOS 14//EN\r\nBEGIN:VEVENT\r\n") << false;
     QTest::newRow("PRODID only inside an event")
-        << QByteArray("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nPRODID:Google Calendar\r\n") << false;
+        << QByteArray("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nPRODID:Google Calendar\r\n")
+        << false;
     QTest::newRow("not a calendar") << QByteArray("PRODID:-//Google Inc//Google Calendar//EN\r\n") << false;
     QTest::newRow("empty") << QByteArray() << false;
 }
@@ -165,8 +145,8 @@ void tst_evidence_sources::display_form_of_bytes_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<bool>("valid");
     QTest::newRow("ASCII") << QByteArray("/Calendar/a.ics") << "/Calendar/a.ics" << true;
-    QTest::newRow("UTF-8") << QByteArray("/Календарь/caf\xC3\xA9.ics") << QString::fromUtf8("/Календарь/café.ics")
-                           << true;
+    QTest::newRow("UTF-8") << QByteArray("/Календарь/caf\xC3\xA9.ics")
+                           << QString::fromUtf8("/Календарь/café.ics") << true;
     QTest::newRow("Latin-1") << QByteArray("caf\xE9.ics") << "caf\\xE9.ics" << false;
     QTest::newRow("cut sequence") << QByteArray("a\xE2\x82") << "a\\xE2\\x82" << false;
     QTest::newRow("overlong") << QByteArray("\xC0\xAF") << "\\xC0\\xAF" << false;
@@ -190,13 +170,14 @@ void tst_evidence_sources::localized_folder_gives_the_rows_of_calendar()
     const QString name = QString::fromUtf8("Календарь");
     for (const QString& file : {QString("/Work.ics"), QString("/sub/Birthdays.ics")})
     {
-        const QByteArray bytes = google_export(file.toUtf8(), 3);
+        const QByteArray bytes = test_support::google_export(file.toUtf8(), 3);
         QVERIFY(test_support::write_file(plain.path() + "/Calendar" + file, bytes));
         QVERIFY(test_support::write_file(localized.path() + "/" + name + file, bytes));
     }
     // Beside it, a folder of other .ics files that is not the calendar.
-    QVERIFY(test_support::write_file(localized.path() + "/Other/x.ics",
-                                     "BEGIN:VCALENDAR\r\nPRODID:-//Other//EN\r\nBEGIN:VEVENT\r\nEND:VEVENT\r\n"));
+    QVERIFY(
+        test_support::write_file(localized.path() + "/Other/x.ics",
+                                 "BEGIN:VCALENDAR\r\nPRODID:-//Other//EN\r\nBEGIN:VEVENT\r\nEND:VEVENT\r\n"));
 
     extraction_fixture::settings s;
     s.log_file = results.path() + "/localized.log";
@@ -208,8 +189,9 @@ void tst_evidence_sources::localized_folder_gives_the_rows_of_calendar()
     QCOMPARE(rows.first().value("ics_file_path").toString(), "/" + name + "/Work.ics");
 
     const QStringList texts = test_support::log_texts(s.log_file);
-    QVERIFY2(texts.contains("[find_source_file] Source file found at path-->>" + localized.path() + "/" + name),
-             qPrintable(texts.join('\n')));
+    QVERIFY2(
+        texts.contains("[find_source_file] Source file found at path-->>" + localized.path() + "/" + name),
+        qPrintable(texts.join('\n')));
     QCOMPARE(texts.filter("Source file found").size(), 1);
     QCOMPARE(texts.filter("all taken in byte order").size(), 1);
 }
@@ -218,8 +200,8 @@ void tst_evidence_sources::calendar_folder_comes_first()
 {
     QTemporaryDir source;
     QTemporaryDir results;
-    QVERIFY(test_support::write_file(source.path() + "/Calendar/a.ics", google_export("c", 1)));
-    QVERIFY(test_support::write_file(source.path() + "/Kalender/b.ics", google_export("k", 2)));
+    QVERIFY(test_support::write_file(source.path() + "/Calendar/a.ics", test_support::google_export("c", 1)));
+    QVERIFY(test_support::write_file(source.path() + "/Kalender/b.ics", test_support::google_export("k", 2)));
     const QString db = extraction_fixture::run(source.path(), results.path());
     const QList<QVariantMap> rows = event_rows(db);
     QCOMPARE(rows.size(), 1);
@@ -230,9 +212,9 @@ void tst_evidence_sources::several_qualifying_folders_are_all_taken()
 {
     QTemporaryDir source;
     QTemporaryDir results;
-    QVERIFY(test_support::write_file(source.path() + "/Kalender/b.ics", google_export("k", 2)));
-    QVERIFY(test_support::write_file(source.path() + "/Agenda/a.ics", google_export("a", 1)));
-    QVERIFY(test_support::write_file(source.path() + "/.hidden/h.ics", google_export("h", 1)));
+    QVERIFY(test_support::write_file(source.path() + "/Kalender/b.ics", test_support::google_export("k", 2)));
+    QVERIFY(test_support::write_file(source.path() + "/Agenda/a.ics", test_support::google_export("a", 1)));
+    QVERIFY(test_support::write_file(source.path() + "/.hidden/h.ics", test_support::google_export("h", 1)));
     QVERIFY(QFile::link(source.path() + "/Kalender", source.path() + "/Linked"));
     extraction_fixture::settings s;
     s.log_file = results.path() + "/debug.log";
@@ -242,9 +224,9 @@ void tst_evidence_sources::several_qualifying_folders_are_all_taken()
         paths << row.value("ics_file_path").toString();
     QCOMPARE(paths, (QStringList{"/Agenda/a.ics", "/Kalender/b.ics", "/Kalender/b.ics"}));
     const QStringList found = test_support::log_texts(s.log_file).filter("Source file found");
-    QCOMPARE(found, (QStringList{"[find_source_file] Source file found at path-->>" + source.path() + "/Agenda",
-                                 "[find_source_file] Source file found at path-->>" + source.path() +
-                                     "/Kalender"}));
+    QCOMPARE(found,
+             (QStringList{"[find_source_file] Source file found at path-->>" + source.path() + "/Agenda",
+                          "[find_source_file] Source file found at path-->>" + source.path() + "/Kalender"}));
 }
 
 void tst_evidence_sources::latin1_file_name_is_read()
@@ -252,11 +234,11 @@ void tst_evidence_sources::latin1_file_name_is_read()
     QTemporaryDir plain;
     QTemporaryDir latin1;
     QTemporaryDir results;
-    const QByteArray bytes = google_export("l", 2);
+    const QByteArray bytes = test_support::google_export("l", 2);
     QVERIFY(test_support::write_file(plain.path() + "/Calendar/cafe.ics", bytes));
     QVERIFY(QDir().mkpath(latin1.path() + "/Calendar"));
     const QByteArray raw = QFile::encodeName(latin1.path()) + "/Calendar/caf\xE9.ics";
-    QVERIFY(write_raw(raw, bytes));
+    QVERIFY(test_support::write_raw(raw, bytes));
 
     const QString plain_db = extraction_fixture::run(plain.path(), results.path() + "/plain");
     const QString db = extraction_fixture::run(latin1.path(), results.path() + "/latin1");
@@ -283,14 +265,14 @@ void tst_evidence_sources::custody_rows_account_for_every_entry()
     QTemporaryDir outside;
     QTemporaryDir results;
     const QString calendar = source.path() + "/Calendar";
-    QVERIFY(test_support::write_file(calendar + "/a.ics", google_export("a", 3)));
+    QVERIFY(test_support::write_file(calendar + "/a.ics", test_support::google_export("a", 3)));
     QVERIFY(test_support::write_file(calendar + "/b.ics", ""));
-    QVERIFY(test_support::write_file(calendar + "/.hidden.ics", google_export("h", 1)));
+    QVERIFY(test_support::write_file(calendar + "/.hidden.ics", test_support::google_export("h", 1)));
     QVERIFY(test_support::write_file(calendar + "/notes.txt", "not a calendar"));
-    QVERIFY(test_support::write_file(outside.path() + "/target.ics", google_export("o", 1)));
+    QVERIFY(test_support::write_file(outside.path() + "/target.ics", test_support::google_export("o", 1)));
     QVERIFY(QFile::link(outside.path() + "/target.ics", calendar + "/c_link.ics"));
     QCOMPARE(::mkfifo(QFile::encodeName(calendar + "/d_fifo.ics").constData(), 0644), 0);
-    QVERIFY(test_support::write_file(calendar + "/e_unreadable.ics", google_export("u", 1)));
+    QVERIFY(test_support::write_file(calendar + "/e_unreadable.ics", test_support::google_export("u", 1)));
     QFile::setPermissions(calendar + "/e_unreadable.ics", QFileDevice::Permissions());
     const bool root_reads_anyway = QFile(calendar + "/e_unreadable.ics").open(QIODevice::ReadOnly);
 
@@ -301,12 +283,12 @@ void tst_evidence_sources::custody_rows_account_for_every_entry()
         seen << row.value("ics_file_path").toString() + " | " + row.value("outcome").toString() + " | " +
                     row.value("reason").toString() + " | " + row.value("events_stored").toString();
     QStringList expected{"/Calendar/.hidden.ics | left out | hidden file | 0",
-                         "/Calendar/a.ics | read |  | 3",
-                         "/Calendar/b.ics | read |  | 0",
+                         "/Calendar/a.ics | read |  | 3", "/Calendar/b.ics | read |  | 0",
                          "/Calendar/c_link.ics | left out | link, not followed | 0",
                          "/Calendar/d_fifo.ics | left out | not a regular file | 0"};
-    expected << (root_reads_anyway ? "/Calendar/e_unreadable.ics | read |  | 1"
-                                   : "/Calendar/e_unreadable.ics | left out | cannot be opened: Permission denied | 0");
+    expected << (root_reads_anyway
+                     ? "/Calendar/e_unreadable.ics | read |  | 1"
+                     : "/Calendar/e_unreadable.ics | left out | cannot be opened: Permission denied | 0");
     QCOMPARE(seen, expected);
 
     const QVariantMap a = files.at(1);
@@ -363,8 +345,8 @@ void tst_evidence_sources::cancelled_run_is_recorded_as_cancelled()
 {
     QTemporaryDir source;
     QTemporaryDir results;
-    QVERIFY(test_support::write_file(source.path() + "/Calendar/a.ics", google_export("a", 2)));
-    QVERIFY(test_support::write_file(source.path() + "/Calendar/b.ics", google_export("b", 2)));
+    QVERIFY(test_support::write_file(source.path() + "/Calendar/a.ics", test_support::google_export("a", 2)));
+    QVERIFY(test_support::write_file(source.path() + "/Calendar/b.ics", test_support::google_export("b", 2)));
     google_calendar plugin;
     extraction_fixture::prepare(plugin, source.path(), results.path());
     // Cancelled as the run starts: the plug-in object itself would not start the extractor.

@@ -17,34 +17,9 @@
 
 #include <clocale>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace
 {
 const qint64 fixed_time = 1700000000; // even: a zip keeps times to two seconds
-
-QByteArray google_export(const QByteArray& uid_prefix, int events)
-{
-    QByteArray bytes = "BEGIN:VCALENDAR\r\nPRODID:-//Google Inc//Google Calendar 70.9054//EN\r\nVERSION:2.0\r\n";
-    for (int i = 0; i < events; ++i)
-        bytes += "BEGIN:VEVENT\r\nUID:" + uid_prefix + QByteArray::number(i) +
-                 "@google.com\r\nSUMMARY:Event " + QByteArray::number(i) +
-                 "\r\nDTSTART:20240301T09" + QByteArray::number(10 + i) + "00Z\r\nEND:VEVENT\r\n";
-    return bytes + "END:VCALENDAR\r\n";
-}
-
-bool write_raw(const QByteArray& path, const QByteArray& bytes)
-{
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0)
-        return false;
-    const bool ok = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
-    const struct timespec times[2] = {{fixed_time, 0}, {fixed_time, 0}};
-    ::futimens(fd, times);
-    return ::close(fd) == 0 && ok;
-}
 
 struct member
 {
@@ -131,9 +106,9 @@ QString sha256sum_of(const QString& path)
 // An unpacked export: Takeout/Calendar with three calendars and Takeout/Drive beside it.
 QList<member> export_members()
 {
-    return {{"Takeout/Calendar/Birthdays.ics", google_export("b", 2)},
-            {"Takeout/Calendar/Work.ics", google_export("w", 3)},
-            {"Takeout/Calendar/sub/Team.ics", google_export("t", 1)},
+    return {{"Takeout/Calendar/Birthdays.ics", test_support::google_export("b", 2)},
+            {"Takeout/Calendar/Work.ics", test_support::google_export("w", 3)},
+            {"Takeout/Calendar/sub/Team.ics", test_support::google_export("t", 1)},
             {"Takeout/Drive/notes.txt", "not a calendar"}};
 }
 
@@ -143,7 +118,7 @@ bool unpack_by_hand(const QString& root, const QList<member>& members)
     {
         const QByteArray path = QFile::encodeName(root) + "/" + m.name;
         QDir().mkpath(QFile::decodeName(path.left(path.lastIndexOf('/'))));
-        if (!write_raw(path, m.bytes))
+        if (!test_support::write_raw(path, m.bytes, fixed_time))
             return false;
     }
     return true;
@@ -172,9 +147,12 @@ void tst_takeout_archives::parts_give_the_rows_of_the_unpacked_export_data()
 {
     QTest::addColumn<QString>("format");
     QTest::addColumn<QString>("suffix");
-    QTest::newRow("zip, two parts") << "zip" << ".zip";
-    QTest::newRow("tgz, two parts") << "tgz" << ".tgz";
-    QTest::newRow("tar.gz, two parts") << "tgz" << ".tar.gz";
+    QTest::newRow("zip, two parts") << "zip"
+                                    << ".zip";
+    QTest::newRow("tgz, two parts") << "tgz"
+                                    << ".tgz";
+    QTest::newRow("tar.gz, two parts") << "tgz"
+                                       << ".tar.gz";
 }
 
 void tst_takeout_archives::parts_give_the_rows_of_the_unpacked_export()
@@ -251,7 +229,7 @@ void tst_takeout_archives::latin1_member_name()
 {
     QFETCH(QString, format);
     QTemporaryDir work;
-    const QList<member> members{{"Takeout/Calendar/caf\xE9.ics", google_export("l", 2)}};
+    const QList<member> members{{"Takeout/Calendar/caf\xE9.ics", test_support::google_export("l", 2)}};
     QVERIFY(unpack_by_hand(work.path() + "/unpacked", members));
     const QString archive = work.path() + "/takeout." + (format == "zip" ? "zip" : "tar.gz");
     if (format == "zip")
@@ -314,20 +292,22 @@ void tst_takeout_archives::hostile_members_are_listed_and_never_escape()
         (row.value("outcome").toString() == "left out" ? left_out : read) << line;
     }
     const QString escapes = "its path leaves the archive's root (absolute or with ..), not unpacked";
-    QCOMPARE(left_out, (QStringList{
-                           "zipslip.zip ../evil.ics: " + escapes,
-                           "zipslip.zip /abs/evil.ics: " + escapes,
-                           "zipslip.zip Takeout/Calendar/../../evil2.ics: " + escapes,
-                           "links.tar Takeout/Calendar/link.ics: link in the archive, not followed",
-                           "links.tar Takeout/Calendar/hard.ics: hard link in the archive, not followed",
-                           "links.tar Takeout/Calendar/fifo.ics: not a regular file",
-                           "bomb.zip Takeout/Calendar/bomb.ics: expands past the limit of 1048576 bytes for "
-                           "one member (a decompression bomb?), stopped and not kept",
-                           "bomb.zip Takeout/Calendar/a.ics: the same name came earlier; the first one is kept",
-                       }));
+    QCOMPARE(left_out,
+             (QStringList{
+                 "zipslip.zip ../evil.ics: " + escapes,
+                 "zipslip.zip /abs/evil.ics: " + escapes,
+                 "zipslip.zip Takeout/Calendar/../../evil2.ics: " + escapes,
+                 "links.tar Takeout/Calendar/link.ics: link in the archive, not followed",
+                 "links.tar Takeout/Calendar/hard.ics: hard link in the archive, not followed",
+                 "links.tar Takeout/Calendar/fifo.ics: not a regular file",
+                 "bomb.zip Takeout/Calendar/bomb.ics: expands past the limit of 1048576 bytes for "
+                 "one member (a decompression bomb?), stopped and not kept",
+                 "bomb.zip Takeout/Calendar/a.ics: the same name came earlier; the first one is kept",
+             }));
     // The safe members are read: the same name twice keeps the first (a.ics of links.tar).
     QCOMPARE(read.size(), 4);
-    QVERIFY(run.err.contains("bomb.zip: Takeout/Calendar/a.ics: the same name came earlier; the first one is kept"));
+    QVERIFY(run.err.contains(
+        "bomb.zip: Takeout/Calendar/a.ics: the same name came earlier; the first one is kept"));
     QVERIFY(run.err.contains("zipslip.zip: ../evil.ics: " + escapes));
     QCOMPARE(run.out, "4 files read, 8 files left out, 4 events stored in calendar_events of " + db + "\n");
 }
@@ -370,8 +350,8 @@ void tst_takeout_archives::member_paths_data()
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<QByteArray>("relative"); // empty: refused
     QTest::newRow("plain") << QByteArray("Takeout/Calendar/a.ics") << QByteArray("Takeout/Calendar/a.ics");
-    QTest::newRow("dot and empty parts") << QByteArray("./Takeout//Calendar/./a.ics")
-                                         << QByteArray("Takeout/Calendar/a.ics");
+    QTest::newRow("dot and empty parts")
+        << QByteArray("./Takeout//Calendar/./a.ics") << QByteArray("Takeout/Calendar/a.ics");
     QTest::newRow("parent") << QByteArray("../a.ics") << QByteArray();
     QTest::newRow("parent inside") << QByteArray("Takeout/../../a.ics") << QByteArray();
     QTest::newRow("absolute") << QByteArray("/etc/a.ics") << QByteArray();
@@ -396,11 +376,11 @@ void tst_takeout_archives::seeds_replay_data()
     QTest::addColumn<int>("left_out");
     const QString seeds = test_support::test_data("archive-fuzz-seeds/");
     const QMap<QString, QPair<int, int>> expected{
-        {"good.zip", {1, 0}},       {"good.tgz", {1, 0}},         {"good.tar", {1, 0}},
-        {"truncated.zip", {-1, -1}}, {"truncated.tgz", {-1, -1}},   {"zipslip.zip", {1, 3}},
-        {"zipslip.tar", {1, 3}},    {"links.tar", {3, 3}},        {"zip_symlink.zip", {1, 1}},
-        {"bomb.zip", {1, 1}},       {"bomb_total.tgz", {4, 1}},   {"latin1.tar", {1, 0}},
-        {"duplicate.zip", {1, 1}},  {"garbage.zip", {0, 0}}};
+        {"good.zip", {1, 0}},        {"good.tgz", {1, 0}},        {"good.tar", {1, 0}},
+        {"truncated.zip", {-1, -1}}, {"truncated.tgz", {-1, -1}}, {"zipslip.zip", {1, 3}},
+        {"zipslip.tar", {1, 3}},     {"links.tar", {3, 3}},       {"zip_symlink.zip", {1, 1}},
+        {"bomb.zip", {1, 1}},        {"bomb_total.tgz", {4, 1}},  {"latin1.tar", {1, 0}},
+        {"duplicate.zip", {1, 1}},   {"garbage.zip", {0, 0}}};
     const QStringList files = QDir(seeds).entryList(QDir::Files);
     QVERIFY(files.size() > expected.size());
     for (const QString& file : files)
@@ -419,8 +399,9 @@ void tst_takeout_archives::seeds_replay()
     QFETCH(int, left_out);
     QTemporaryDir workspace;
     const QByteArray bytes = test_support::read_file(path);
-    const archive_fuzz::outcome result = archive_fuzz::unpack_one_archive(
-        reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()), QFile::encodeName(workspace.path()));
+    const archive_fuzz::outcome result =
+        archive_fuzz::unpack_one_archive(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                         size_t(bytes.size()), QFile::encodeName(workspace.path()));
     QVERIFY2(result.fault.isEmpty(), qPrintable(result.fault));
     if (unpacked == -1)
         QVERIFY(result.unpacked >= 1);
