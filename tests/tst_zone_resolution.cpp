@@ -93,6 +93,7 @@ class tst_zone_resolution : public QObject
     void posix_rule_names_are_not_zones_data();
     void posix_rule_names_are_not_zones();
     void one_file_zone_never_reaches_another_file();
+    void no_tzid_is_the_machine_clock();
     void events_waiting_for_a_zone_are_bounded();
     void parameters_as_written_data();
     void parameters_as_written();
@@ -209,6 +210,19 @@ void tst_zone_resolution::posix_rule_names_are_not_zones()
     QFETCH(bool, known);
     // Qt itself takes some of these as POSIX rules with offset 0: validity alone proves nothing.
     QCOMPARE(ics_zone_resolver::database_zone(name).isValid(), known);
+}
+
+// A floating time has no zone to be unknown: the machine's clock, and nothing reported.
+void tst_zone_resolution::no_tzid_is_the_machine_clock()
+{
+    ics_zone_resolver zones;
+    const QDate date(2024, 7, 16);
+    const QTime time(9, 15);
+    for (const QByteArray& none : {QByteArray(), QByteArray("  ")})
+        QCOMPARE(zones.epoch_of(date, time, none), ics_zone_resolver::machine_epoch(date, time));
+    QVERIFY(zones.take_unknown_zones().isEmpty());
+    zones.epoch_of(date, time, "Nowhere/Atlantis");
+    QCOMPARE(zones.take_unknown_zones(), QList<QByteArray>{"Nowhere/Atlantis"});
 }
 
 void tst_zone_resolution::one_file_zone_never_reaches_another_file()

@@ -206,9 +206,8 @@ class series_worker
         // stores all-day starts, whatever TZID the file gives them.
         const QByteArray tzid = base.all_day ? QByteArray() : series.dtstart_tzid.toUtf8();
         ics_zone_resolver& zones = zones_of(event.ics_file_path, file);
-        // Without a TZID (all-day, floating) the machine's clock is meant, not an unknown zone.
         const auto clock = [&zones, &tzid](QDate date, QTime time)
-        { return tzid.isEmpty() ? zones.machine_epoch_of(date, time) : zones.epoch_of(date, time, tzid); };
+        { return zones.epoch_of(date, time, tzid); };
         const timeline_settings& settings = input.settings;
         const std::optional<qint64> horizon =
             settings.until ? settings.until : (file.horizon ? file.horizon : input.database_horizon);

@@ -247,8 +247,11 @@ qint64 ics_zone_resolver::machine_epoch_of(QDate date, QTime time)
 
 qint64 ics_zone_resolver::epoch_of(QDate date, QTime time, QByteArrayView tzid)
 {
-    const qint64 wall = wall_as_utc(date, time);
     const QByteArray key = key_of(tzid);
+    // No TZID is a floating time: the machine's clock by definition, not an unknown zone.
+    if (key.isEmpty())
+        return machine_epoch_of(date, time);
+    const qint64 wall = wall_as_utc(date, time);
     const QTimeZone zone = database_zone(key);
     if (zone.isValid())
     {

@@ -53,7 +53,8 @@ class ics_zone_resolver
     // Where `tzid` would be found now, without falling back to the machine's zone.
     zone_source source_of(QByteArrayView tzid);
 
-    // Seconds since the epoch of `date` `time` read as a wall clock in `tzid`.
+    // Seconds since the epoch of `date` `time` read as a wall clock in `tzid`; with no TZID, on the
+    // machine's clock.
     qint64 epoch_of(QDate date, QTime time, QByteArrayView tzid);
 
     // Names that fell back to the machine's zone since the last call, each once per file.
